@@ -1,0 +1,20 @@
+#include "demo/music.h"
+
+#include <cstdio>
+
+Music::Music(audio::AudioLibrary& library) : library_(library) {
+    if ((library_.GetVersion() >> 16) == (audio::kVersion >> 16)) {
+        ok = library_.Init(audio::kDefaultDevice, 44100, 0, nullptr, nullptr);
+    }
+    if (!ok) std::fputs("faild play music", stdout);
+}
+
+bool Music::Load() {
+    if (!ok) return false;
+    library_.MusicFree(handle);
+    library_.StreamFree(handle);
+    handle = library_.StreamCreateFile(false, kTrackPath, 0, 0, 0);
+    if (handle != 0) return true;
+    handle = library_.MusicLoad(false, kTrackPath, 0, 0, audio::kMusicRamp, 1);
+    return handle != 0;
+}

@@ -1,0 +1,21 @@
+// The show's track: the audio device, and the channel the track plays on.
+#pragma once
+
+#include "audio/audio_library.h"
+
+constexpr char kTrackPath[] = "Resource/Glacierhorn.mp3";  // relative to the working directory
+
+class Music {
+public:
+    // Opens the default output device at 44100 Hz if the library is of the right version; without a device
+    // writes "faild play music" to standard output and stays silent.
+    explicit Music(audio::AudioLibrary& library);
+    // Opens the track as a stream, else as a tracker module; true when a channel was had.
+    bool Load();
+
+    audio::Handle handle = 0;  // the track's channel; 0 when there is none
+    bool ok = false;           // the device was initialised
+
+private:
+    audio::AudioLibrary& library_;
+};

@@ -1,0 +1,71 @@
+// OpenGL for the whole program: the 1.1 functions straight from the system's library, and the 2.0 shader and
+// framebuffer functions looked up by name through the current platform at every call, so no address outlives
+// the context it came from.
+#pragma once
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+// The address of an OpenGL function of the current context, or null; one implementation per platform.
+void* GetGLProcAddress(const char* name);
+
+namespace gl {
+
+template <class F>
+F Proc(const char* name) {
+    return reinterpret_cast<F>(GetGLProcAddress(name));
+}
+
+// The first OpenGL 2.0 function the scenes need that the current context lacks, or null when it has them all.
+const char* MissingShaderFunction();
+
+inline GLuint CreateProgram() {
+    return Proc<PFNGLCREATEPROGRAMPROC>("glCreateProgram")();
+}
+inline GLuint CreateShader(GLenum type) {
+    return Proc<PFNGLCREATESHADERPROC>("glCreateShader")(type);
+}
+inline void ShaderSource(GLuint shader, GLsizei count, const GLchar* const* text, const GLint* lengths) {
+    Proc<PFNGLSHADERSOURCEPROC>("glShaderSource")(shader, count, text, lengths);
+}
+inline void CompileShader(GLuint shader) {
+    Proc<PFNGLCOMPILESHADERPROC>("glCompileShader")(shader);
+}
+inline void AttachShader(GLuint program, GLuint shader) {
+    Proc<PFNGLATTACHSHADERPROC>("glAttachShader")(program, shader);
+}
+inline void LinkProgram(GLuint program) {
+    Proc<PFNGLLINKPROGRAMPROC>("glLinkProgram")(program);
+}
+inline void UseProgram(GLuint program) {
+    Proc<PFNGLUSEPROGRAMPROC>("glUseProgram")(program);
+}
+inline GLint GetUniformLocation(GLuint program, const char* name) {
+    return Proc<PFNGLGETUNIFORMLOCATIONPROC>("glGetUniformLocation")(program, name);
+}
+inline void Uniform1f(GLint location, GLfloat x) {
+    Proc<PFNGLUNIFORM1FPROC>("glUniform1f")(location, x);
+}
+inline void Uniform2f(GLint location, GLfloat x, GLfloat y) {
+    Proc<PFNGLUNIFORM2FPROC>("glUniform2f")(location, x, y);
+}
+inline void Uniform3f(GLint location, GLfloat x, GLfloat y, GLfloat z) {
+    Proc<PFNGLUNIFORM3FPROC>("glUniform3f")(location, x, y, z);
+}
+inline void GetShaderiv(GLuint shader, GLenum name, GLint* value) {
+    Proc<PFNGLGETSHADERIVPROC>("glGetShaderiv")(shader, name, value);
+}
+inline void GetShaderInfoLog(GLuint shader, GLsizei size, GLsizei* length, GLchar* log) {
+    Proc<PFNGLGETSHADERINFOLOGPROC>("glGetShaderInfoLog")(shader, size, length, log);
+}
+inline void GetProgramiv(GLuint program, GLenum name, GLint* value) {
+    Proc<PFNGLGETPROGRAMIVPROC>("glGetProgramiv")(program, name, value);
+}
+inline void GetProgramInfoLog(GLuint program, GLsizei size, GLsizei* length, GLchar* log) {
+    Proc<PFNGLGETPROGRAMINFOLOGPROC>("glGetProgramInfoLog")(program, size, length, log);
+}
+
+}  // namespace gl

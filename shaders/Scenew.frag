@@ -1,0 +1,1 @@
+void main( void ) { gl_FragColor = vec4(1., 1., 1., 1.); }

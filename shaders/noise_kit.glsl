@@ -1,0 +1,1 @@
+// Simplex noise kit: shared by the noise-layer scenes.

@@ -1,0 +1,228 @@
+#include "demo/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "unit/fake_audio.h"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+const std::string kStreamOpen = "StreamCreateFile Resource/Glacierhorn.mp3 0 0 0 0";
+const std::string kModuleOpen = "MusicLoad Resource/Glacierhorn.mp3 0 0 0 512 1";
+
+Calls After(const Calls& calls, size_t start) {
+    return Calls(calls.begin() + start, calls.end());
+}
+
+// What a scene draws over the window's client at `time` with silent levels, drawn apart from the main window.
+template <class Scene>
+std::vector<uint8_t> DrawnAlone(MainWindow& window, double time) {
+    Scene scene;
+    scene.Init();
+    scene.width = static_cast<float>(window.viewportWidth);
+    scene.height = static_cast<float>(window.viewportHeight);
+    const float silent[3] = {0, 0, 0};
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    scene.Render(time, silent);
+    return window.ReadFrame();
+}
+
+TEST(Music, WrongLibraryVersionIsRefusedWithoutInit) {
+    for (uint32_t version : {0x02030000u, 0x02050000u, 0x02040000u}) {
+        FakeAudio audio;
+        audio.version = version;
+        testing::internal::CaptureStdout();
+        Music music(audio);
+        const std::string out = testing::internal::GetCapturedStdout();
+        const bool right = version == 0x02040000u;
+        EXPECT_EQ(music.ok, right);
+        EXPECT_EQ(out, right ? "" : "faild play music");
+        EXPECT_EQ(audio.calls.size(), right ? 2u : 1u);
+        EXPECT_FALSE(music.Load());  // Init answered false for the right version: no device either way
+        EXPECT_EQ(music.handle, 0u);
+    }
+}
+
+TEST(Music, LoadFreesThenOpensAStreamElseAModule) {
+    FakeAudio audio;
+    audio.stream = 0;
+    audio.module = 0x9001;
+    Music music(audio);
+    ASSERT_TRUE(music.ok);
+    EXPECT_TRUE(music.Load());
+    EXPECT_EQ(music.handle, 0x9001u);
+    EXPECT_EQ(audio.calls, (Calls{"GetVersion", "Init -1 44100 0", "MusicFree 0", "StreamFree 0", kStreamOpen,
+                                  kModuleOpen}));
+    audio.calls.clear();
+    audio.stream = 0x42;
+    EXPECT_TRUE(music.Load());
+    EXPECT_EQ(music.handle, 0x42u);
+    EXPECT_EQ(audio.calls, (Calls{"MusicFree 36865", "StreamFree 36865", kStreamOpen}));
+}
+
+TEST(SpectrumLevels, ThreeTimesTheRootOfBins20_50And200) {
+    float spectrum[1024] = {};
+    spectrum[20] = 1.0f;
+    spectrum[50] = 0.25f;
+    spectrum[21] = spectrum[49] = spectrum[199] = spectrum[201] = 9.0f;  // neighbours are not read
+    float levels[3];
+    SpectrumLevels(spectrum, levels);
+    EXPECT_EQ(levels[0], 3.0f);
+    EXPECT_EQ(levels[1], 1.5f);
+    EXPECT_EQ(levels[2], 0.0f);
+    // The root is rounded to float before the product: 3 x float(sqrt(2)) rounds differently from 3 x
+    // sqrt(2).
+    spectrum[200] = 2.0f;
+    SpectrumLevels(spectrum, levels);
+    EXPECT_EQ(levels[2], static_cast<float>(3.0 * static_cast<double>(static_cast<float>(std::sqrt(2.0)))));
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { testing::FLAGS_gtest_death_test_style = "threadsafe"; }
+};
+
+TEST_F(MainWindowTest, StartsTheTrackBeforeBuildingAndDrawsTheFirstFrame) {
+    FakeAudio audio;
+    audio.stream = 7;
+    audio.position = 176400;
+    audio.seconds = 1.0;
+    MainWindow window(audio);
+    EXPECT_EQ(audio.calls, (Calls{"GetVersion", "Init -1 44100 0", "MusicFree 0", "StreamFree 0", kStreamOpen,
+                                  "ChannelPlay 7 0", "ChannelGetData 7 2147483651", "ChannelGetPosition 7 0",
+                                  "ChannelBytes2Seconds 7 176400"}));
+    EXPECT_EQ(window.framesPresented, 1);
+    EXPECT_EQ(window.viewportWidth, CoreWindow_null::kClientWidth);
+    EXPECT_EQ(window.viewportHeight, CoreWindow_null::kClientHeight);
+    SceneBase* const scenes[] = {window.sceneb,   window.scenew, window.scene0, window.scene1,
+                                 window.scene2,   window.scene3, window.scene4, window.scene5,
+                                 window.scene5_1, window.scene6, window.scene7, window.scene8};
+    for (SceneBase* scene : scenes) {
+        ASSERT_NE(scene, nullptr);
+        EXPECT_NE(scene->program, nullptr);
+    }
+    EXPECT_EQ(window.SelectScene(1.0), window.scene2);
+    EXPECT_EQ(window.SelectScene(6.0), window.scene7);
+    EXPECT_EQ(window.SelectScene(160.0), window.scene0);
+    EXPECT_EQ(window.SelectScene(200.0), window.scenew);
+}
+
+TEST_F(MainWindowTest, WithoutADeviceEveryFrameIsScene2AtTimeZero) {
+    FakeAudio audio;
+    audio.initResult = false;
+    testing::internal::CaptureStdout();
+    MainWindow window(audio);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "faild play music");
+    window.OnIdle();
+    // Only the spectrum query (with no channel) is made per frame.
+    EXPECT_EQ(audio.calls, (Calls{"GetVersion", "Init -1 44100 0", "ChannelGetData 0 2147483651",
+                                  "ChannelGetData 0 2147483651"}));
+    const std::vector<uint8_t> frame = window.ReadFrame();
+    EXPECT_EQ(frame, DrawnAlone<Scene2>(window, 0.0));
+    EXPECT_NE(frame, DrawnAlone<Scene7>(window, 0.0));
+}
+
+TEST_F(MainWindowTest, TrackThatDoesNotOpenPlaysNothingAndDrawsAtTheLibrarysAnswer) {
+    FakeAudio audio;
+    MainWindow window(audio);
+    EXPECT_EQ(After(audio.calls, 2),
+              (Calls{"MusicFree 0", "StreamFree 0", kStreamOpen, kModuleOpen, "ChannelPlay 0 0",
+                     "ChannelGetData 0 2147483651", "ChannelGetPosition 0 0", "ChannelBytes2Seconds 0 -1"}));
+    EXPECT_EQ(window.framesPresented, 1);  // a negative time is Scene2's, and the show goes on
+}
+
+TEST_F(MainWindowTest, CloseRequestEndsTheLoopAndFreesTheLibrary) {
+    FakeAudio audio;
+    audio.stream = 3;
+    {
+        MainWindow window(audio);
+        FirstWindow = &window;
+        // None of these has an effect on the show.
+        window.Post(WM_KEYDOWN, 'A', 0);
+        window.Post(WM_KEYUP, VK_ESCAPE, 0);
+        window.Post(WM_LBUTTONDOWN, 0, MakeLParam(5, 5));
+        window.Post(WM_MOUSEMOVE, 0, MakeLParam(6, 5));
+        window.Post(WM_CLOSE, 0, 0);
+        audio.calls.clear();
+        RunMessageLoop();
+        EXPECT_TRUE(audio.calls.empty())
+            << "input draws nothing, and the queue is never empty before the quit";
+        audio.calls.clear();
+    }
+    FirstWindow = nullptr;
+    EXPECT_EQ(audio.calls, Calls{"Free"});
+}
+
+TEST_F(MainWindowTest, ResizeStoresTheViewportAndDrawsAtOnce) {
+    FakeAudio audio;
+    MainWindow window(audio);
+    window.Post(WM_SIZE, 0, 0);
+    Message m;
+    ASSERT_TRUE(platform::PollMessage(m));
+    platform::Dispatch(m);
+    EXPECT_EQ(window.viewportWidth, 0);
+    EXPECT_EQ(window.viewportHeight, 0);
+    EXPECT_EQ(window.GetWidth(), 0);
+    EXPECT_EQ(window.framesPresented, 2);
+    EXPECT_EQ(window.scene2->width, 0.0f);
+    window.Post(WM_PAINT, 0, 0);
+    ASSERT_TRUE(platform::PollMessage(m));
+    platform::Dispatch(m);
+    EXPECT_EQ(window.framesPresented, 3);
+}
+
+// Runs in the child of a death test: reports at exit whether the library was freed and how many frames were
+// presented, since the process ends without returning.
+void ReportAtExit(FakeAudio& audio, MainWindow& window) {
+    static FakeAudio* reportedAudio;
+    static MainWindow* reportedWindow;
+    reportedAudio = &audio;
+    reportedWindow = &window;
+    std::atexit([] {
+        bool freed = false;
+        for (const std::string& call : reportedAudio->calls) freed |= call == "Free";
+        std::fprintf(stderr, "at exit: freed=%d presented=%d\n", freed, reportedWindow->framesPresented);
+    });
+}
+
+TEST_F(MainWindowTest, EscapeEndsTheShowWithoutTheDestructor) {
+    EXPECT_EXIT(
+        {
+            FakeAudio audio;
+            audio.stream = 3;
+            MainWindow window(audio);
+            FirstWindow = &window;
+            ReportAtExit(audio, window);
+            window.Post(WM_KEYDOWN, VK_ESCAPE, 0);
+            RunMessageLoop();
+            std::fprintf(stderr, "the loop returned\n");
+        },
+        testing::ExitedWithCode(0), "at exit: freed=0 presented=1\n$");
+}
+
+TEST_F(MainWindowTest, ShowEndsOnTheFirstFrameAfter206_87WithoutDrawingIt) {
+    EXPECT_EXIT(
+        {
+            FakeAudio audio;
+            audio.stream = 3;
+            audio.seconds = 206.87;  // still drawn
+            MainWindow window(audio);
+            ReportAtExit(audio, window);
+            window.OnIdle();
+            audio.seconds = std::nextafter(206.87, 300.0);
+            audio.echo = true;
+            window.OnIdle();
+            std::fprintf(stderr, "the frame returned\n");
+        },
+        testing::ExitedWithCode(0),
+        "^ChannelGetData 3 2147483651\nChannelGetPosition 3 0\nChannelBytes2Seconds 3 0\n"
+        "at exit: freed=0 presented=2\n$");
+}
+
+}  // namespace
