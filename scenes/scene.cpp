@@ -42,8 +42,8 @@ uint32_t buildProgram(const char* scene, const char* fragment) {
     return program;
 }
 
-void RenderProgram(const ShaderProgram& program, float width, float height, double time, const float* val) {
-    const GLuint id = program.id;
+void RenderProgram(uint32_t program, float width, float height, double time, const float* val) {
+    const GLuint id = program;
     gl::UseProgram(id);
     gl::Uniform2f(gl::GetUniformLocation(id, "resolution"), width, height);
     gl::Uniform1f(gl::GetUniformLocation(id, "time"), static_cast<float>(time));

@@ -33,13 +33,13 @@ public:
     ShaderProgram* program = nullptr;
 };
 
-// Uploads the uniforms to the bound `program` in their fixed order and draws the full-screen rectangle.
-void RenderProgram(const ShaderProgram& program, float width, float height, double time, const float* val);
+// Binds `program`, uploads the uniforms in their fixed order and draws the full-screen rectangle.
+void RenderProgram(uint32_t program, float width, float height, double time, const float* val);
 
 // The scenes differ only in their fragment text; Name is the scene's class name for reports.
 template <const char* Name, const char* Fragment>
 class ShaderScene : public SceneBase {
 public:
     void Init() override { program = new ShaderProgram(Name, Fragment); }
-    void Render(double time, const float* val) override { RenderProgram(*program, width, height, time, val); }
+    void Render(double time, const float* val) override { RenderProgram(program->id, width, height, time, val); }
 };
