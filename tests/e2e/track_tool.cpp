@@ -1,0 +1,84 @@
+// Test tracks for the end-to-end tests, and the check of what the disk audio driver wrote.
+//   track_tool make FILE SECONDS      a 44100 Hz stereo WAV (or MP3, by FILE's extension) of a quiet sine
+//   track_tool compare RAW FILE       RAW (stereo float at 44100 Hz) holds FILE's decoded frames exactly,
+//                                     after any leading silence
+#include <sndfile.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kRate = 44100;
+
+int Make(const char* path, double seconds) {
+    SF_INFO info{};
+    info.samplerate = kRate;
+    info.channels = 2;
+    const bool mp3 = std::strstr(path, ".mp3") != nullptr;
+    info.format = mp3 ? SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III : SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* file = sf_open(path, SFM_WRITE, &info);
+    if (file == nullptr) {
+        std::fprintf(stderr, "%s: %s\n", path, sf_strerror(nullptr));
+        return 1;
+    }
+    const long frames = std::lround(seconds * kRate);
+    std::vector<float> block(2 * 4096);
+    for (long start = 0; start < frames; start += 4096) {
+        const long count = std::min<long>(4096, frames - start);
+        for (long i = 0; i < count; ++i) {
+            const double t = static_cast<double>(start + i) / kRate;
+            block[2 * i] = static_cast<float>(0.25 * std::sin(2 * M_PI * 440 * t + 0.5));
+            block[2 * i + 1] = static_cast<float>(0.25 * std::sin(2 * M_PI * 660 * t + 0.5));
+        }
+        sf_writef_float(file, block.data(), count);
+    }
+    sf_close(file);
+    return 0;
+}
+
+int Compare(const char* rawPath, const char* trackPath) {
+    std::ifstream in(rawPath, std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<float> raw(bytes.size() / sizeof(float));
+    std::memcpy(raw.data(), bytes.data(), raw.size() * sizeof(float));
+    SF_INFO info{};
+    SNDFILE* file = sf_open(trackPath, SFM_READ, &info);
+    if (file == nullptr || info.channels != 2 || info.samplerate != kRate) {
+        std::fprintf(stderr, "%s: not a 44100 Hz stereo track\n", trackPath);
+        return 1;
+    }
+    std::vector<float> track(static_cast<size_t>(info.frames) * 2);
+    track.resize(static_cast<size_t>(sf_readf_float(file, track.data(), info.frames)) * 2);
+    sf_close(file);
+    size_t start = 0;
+    while (start < raw.size() && raw[start] == 0.0f) ++start;
+    start -= start % 2;
+    if (raw.size() - start < track.size()) {
+        std::fprintf(stderr, "the device got %zu samples after its silence, the track has %zu\n", raw.size() - start,
+                     track.size());
+        return 1;
+    }
+    for (size_t i = 0; i < track.size(); ++i) {
+        if (raw[start + i] != track[i]) {
+            std::fprintf(stderr, "sample %zu differs: %.9g played, %.9g decoded\n", i, raw[start + i], track[i]);
+            return 1;
+        }
+    }
+    std::printf("%zu samples played as decoded\n", track.size());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "make") return Make(argv[2], std::atof(argv[3]));
+    if (argc == 4 && std::string(argv[1]) == "compare") return Compare(argv[2], argv[3]);
+    std::fprintf(stderr, "usage: track_tool make FILE SECONDS | track_tool compare RAW FILE\n");
+    return 2;
+}
