@@ -1,10 +1,10 @@
 #include "demo/main_window.h"
 
-#include <cmath>
 #include <cstdlib>
 
-#include "demo/scene_schedule.h"
+#include "audio/levels.h"
 #include "platform/gl.h"
+#include "scenes/scene_schedule.h"
 
 float SpectrumBuffer[1024];
 
@@ -27,14 +27,6 @@ SceneBase* BuildScene(SceneBase*& field) {
 }
 
 }  // namespace
-
-void SpectrumLevels(const float* spectrum, float levels[3]) {
-    constexpr int kBins[3] = {20, 50, 200};
-    for (int i = 0; i < 3; ++i) {
-        const float root = static_cast<float>(std::sqrt(static_cast<double>(spectrum[kBins[i]])));
-        levels[i] = static_cast<float>(static_cast<double>(root) * 3.0);
-    }
-}
 
 MainWindow::MainWindow(audio::AudioLibrary& audio) : audio_(audio) {
     // Everything below draws: without a GL context there is no show (the window layer has said why).
@@ -86,7 +78,7 @@ void MainWindow::OnDraw() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     audio_.ChannelGetData(music->handle, SpectrumBuffer, audio::kDataFFT2048);
     float levels[3];
-    SpectrumLevels(SpectrumBuffer, levels);
+    audio::SpectrumLevels(SpectrumBuffer, levels);
     double time = 0.0;
     if (music->ok) {
         time = audio_.ChannelBytes2Seconds(music->handle,

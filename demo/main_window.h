@@ -14,9 +14,6 @@ constexpr double kShowEnd = 206.87;
 // they were when the library writes nothing.
 extern float SpectrumBuffer[1024];
 
-// The three spectrum levels (bins 20, 50 and 200): 3 times the square root of each bin, rounded to float.
-void SpectrumLevels(const float* spectrum, float levels[3]);
-
 class MainWindow final : public CoreWindow {
 public:
     // Opens the window, starts the track on `audio`, builds every scene's program and draws the first frame.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/levels.h"
 #include "unit/fake_audio.h"
 
 namespace {
@@ -72,14 +73,14 @@ TEST(SpectrumLevels, ThreeTimesTheRootOfBins20_50And200) {
     spectrum[50] = 0.25f;
     spectrum[21] = spectrum[49] = spectrum[199] = spectrum[201] = 9.0f;  // neighbours are not read
     float levels[3];
-    SpectrumLevels(spectrum, levels);
+    audio::SpectrumLevels(spectrum, levels);
     EXPECT_EQ(levels[0], 3.0f);
     EXPECT_EQ(levels[1], 1.5f);
     EXPECT_EQ(levels[2], 0.0f);
     // The root is rounded to float before the product: 3 x float(sqrt(2)) rounds differently from 3 x
     // sqrt(2).
     spectrum[200] = 2.0f;
-    SpectrumLevels(spectrum, levels);
+    audio::SpectrumLevels(spectrum, levels);
     EXPECT_EQ(levels[2], static_cast<float>(3.0 * static_cast<double>(static_cast<float>(std::sqrt(2.0)))));
 }
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "demo/scene_schedule.h"
+#include "scenes/scene_schedule.h"
 
 namespace {
 
