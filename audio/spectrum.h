@@ -1,0 +1,24 @@
+// The spectrum of a track: 1024 magnitudes of a 2048-frame FFT, bin k at k × (track rate) / 2048.
+// The playing library and offline tools compute it with the same code.
+#pragma once
+
+#include <complex>
+#include <cstdint>
+#include <span>
+
+#include "audio/decoded_track.h"
+
+namespace audio {
+
+constexpr int kFftSize = 2048;
+constexpr int kSpectrumBins = kFftSize / 2;
+
+// In-place forward DFT, X[k] = Σ x[n]·e^(−2πikn/N); the size must be a power of two.
+void Fft(std::span<std::complex<double>> data);
+
+// Magnitudes of the kFftSize frames of `track` from `startFrame` on (frames outside the track count as
+// silence), mixed to mono as the mean of the channels and shaped by a periodic Hann window. Scaled so that a
+// full-scale sine centred on a bin reads 1.0 there.
+void Spectrum(const DecodedTrack& track, int64_t startFrame, float out[kSpectrumBins]);
+
+}  // namespace audio
