@@ -7,9 +7,6 @@
 #include "demo/music.h"
 #include "scenes/scenes.h"
 
-// The show ends by itself on the first frame whose music time is above this.
-constexpr double kShowEnd = 206.87;
-
 // The FFT magnitudes of the playing audio, written by every frame's query; all zero at start, and kept as
 // they were when the library writes nothing.
 extern float SpectrumBuffer[1024];

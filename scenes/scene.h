@@ -41,5 +41,7 @@ template <const char* Name, const char* Fragment>
 class ShaderScene : public SceneBase {
 public:
     void Init() override { program = new ShaderProgram(Name, Fragment); }
-    void Render(double time, const float* val) override { RenderProgram(program->id, width, height, time, val); }
+    void Render(double time, const float* val) override {
+        RenderProgram(program->id, width, height, time, val);
+    }
 };

@@ -3,6 +3,9 @@
 
 #include "scenes/scenes.h"
 
+// The show ends by itself on the first frame whose music time is above this.
+constexpr double kShowEnd = 206.87;
+
 struct ScheduleRow {
     double
         threshold;  // seconds: n bars of 8/3 s, with 8/3 taken one unit in the last place above its nearest

@@ -1,6 +1,9 @@
 // The twelve scenes of the show.
 #pragma once
 
+#include <memory>
+#include <string_view>
+
 #include "scenes/scene.h"
 #include "shaders/shader_texts.h"
 
@@ -49,3 +52,8 @@ inline constexpr const char* kSceneNames[kSceneCount] = {
     scene_name::Scene2,   scene_name::Scene3, scene_name::Scene4, scene_name::Scene5,
     scene_name::Scene5_1, scene_name::Scene6, scene_name::Scene7, scene_name::Scene8,
 };
+
+// A new scene of the class `id` names, not yet initialised.
+std::unique_ptr<SceneBase> MakeScene(SceneId id);
+// The scene of a class name such as "Scene5_1"; false for a name of none.
+bool FindScene(std::string_view name, SceneId& id);

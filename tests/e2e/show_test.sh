@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The show as a person runs it: a real window on an X server of its own (Xvfb).
-#   show_test.sh CASE TESSELUNE TRACK_TOOL
+#   show_test.sh CASE TESSELUNE TRACK_TOOL CAPTURE_TOOL
 set -euo pipefail
-case_name=$1 tesselune=$2 track_tool=$3
+case_name=$1 tesselune=$2 track_tool=$3 capture_tool=$4
 
 work=$(mktemp -d)
 xvfb_pid=""
@@ -17,7 +17,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # An X server of this test's own; it names its display once it is ready.
 mkfifo "$work/displayfd"
-Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp 3>"$work/displayfd" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1344x784x24 -nolisten tcp 3>"$work/displayfd" >/dev/null 2>&1 &
 xvfb_pid=$!
 read -r display <"$work/displayfd"
 export DISPLAY=":$display"
@@ -32,17 +32,16 @@ start_show() {
 await_window() {
     timeout 60 xdotool search --sync --onlyvisible --name '^Tesselune$' | head -n 1
 }
-# The colour at the centre of the show's client area (the window is at 32, 32 when no window manager
-# maximises it), as ImageMagick writes it.
-centre_colour() {
+# Takes a screenshot; prints the brightest channel value (0 to 1) of the show's client area, which is at 32, 32
+# when no window manager maximises the window.
+client_brightness() {
     import -window root "$work/shot.png"
-    convert "$work/shot.png" -format '%[pixel:p{672,392}]' info:
+    convert "$work/shot.png" -crop 1280x720+32+32 +repage -format '%[fx:maxima]' info:
 }
 # Waits until the show has drawn something other than the black clear colour.
 await_frame() {
     for _ in $(seq 600); do
-        colour=$(centre_colour)
-        [ "$colour" != "black" ] && [ "$colour" != "srgb(0,0,0)" ] && return 0
+        [ "$(client_brightness)" != 0 ] && return 0
     done
     fail "nothing was drawn"
 }
@@ -79,6 +78,11 @@ no_audio_device)
     await_exit
     [ "$code" = 0 ] || fail "exit code $code"
     [ "$(cat "$work/stdout")" = "faild play music" ] || fail "standard output: '$(cat "$work/stdout")'"
+    # What the window showed is Scene2 at time 0 with silent levels, as the capture tool draws it.
+    convert "$work/shot.png" -crop 1280x720+32+32 +repage "$work/client.png"
+    "$capture_tool" still --time 0 --scene Scene2 --levels 0,0,0 --output "$work/scene2.png"
+    differing=$(compare -metric AE "$work/client.png" "$work/scene2.png" null: 2>&1) || true
+    [ "$differing" = 0 ] || fail "the window is not Scene2 at time 0: $differing pixels differ"
     ;;
 whole_show_on_disk_audio)
     # A track just longer than the show, read by content whatever its name says; the disk driver takes the

@@ -1,0 +1,189 @@
+// tesselune-capture: stills and videos of the show, drawn offscreen frame by frame.
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "scenes/scene_schedule.h"
+#include "tools/capture/options.h"
+#include "tools/capture/png.h"
+#include "tools/capture/show_renderer.h"
+#include "tools/capture/video.h"
+
+namespace {
+
+constexpr int kUsage = 2, kFailure = 1;
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "tesselune-capture: %s\n", message.c_str());
+    return kFailure;
+}
+
+int Still(const CaptureOptions& options) {
+    std::string error;
+    std::unique_ptr<ShowRenderer> renderer = ShowRenderer::Create(options.width, options.height, error);
+    if (renderer == nullptr) return Fail(error);
+    std::array<float, 3> levels = {0.0f, 0.0f, 0.0f};
+    if (options.levels) {
+        levels = *options.levels;
+    } else if (std::unique_ptr<TrackLevels> track = TrackLevels::Open(options.track, error)) {
+        levels = track->At(options.time);
+    } else {
+        std::fprintf(stderr, "tesselune-capture: %s; the levels are 0\n", error.c_str());
+    }
+    renderer->Draw(options.scene.value_or(ScheduledScene(options.time)), options.time, levels);
+    std::vector<uint8_t> rgba(static_cast<size_t>(options.width) * options.height * 4);
+    std::vector<uint8_t> rgb(static_cast<size_t>(options.width) * options.height * 3);
+    renderer->Read(rgba.data());
+    FlipToRgb(rgba.data(), options.width, options.height, rgb.data());
+    return WritePng(options.output, rgb.data(), options.width, options.height, error) ? 0 : Fail(error);
+}
+
+// Frames done of the total, the rate and the time left: one line kept up to date on a terminal, else a plain
+// line every few seconds.
+class Progress {
+public:
+    explicit Progress(int total) : total_(total), terminal_(isatty(STDERR_FILENO)) {}
+    void Done(int frames) {
+        const double elapsed = Seconds(start_);
+        if (!terminal_ && frames < total_ && Seconds(lastLine_) < 5.0) return;
+        if (terminal_ && frames < total_ && Seconds(lastLine_) < 0.2) return;
+        lastLine_ = Clock::now();
+        const double fps = frames / std::max(elapsed, 1e-9);
+        const int left = static_cast<int>(std::lround((total_ - frames) / std::max(fps, 1e-9)));
+        std::fprintf(stderr, "%sframe %d of %d, %.1f frames/s, %d:%02d left%s", terminal_ ? "\r" : "", frames,
+                     total_, fps, left / 60, left % 60, terminal_ && frames < total_ ? "" : "\n");
+    }
+    double Rate(int frames) const { return frames / std::max(Seconds(start_), 1e-9); }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    static double Seconds(Clock::time_point since) {
+        return std::chrono::duration<double>(Clock::now() - since).count();
+    }
+    int total_;
+    bool terminal_;
+    Clock::time_point start_ = Clock::now(), lastLine_ = start_;
+};
+
+// Hands frames to the sink on a thread of its own, so that turning them into RGB and encoding or compressing
+// them overlaps the drawing of the next frames. A few frame buffers circulate between the two threads.
+class FrameWriter {
+public:
+    FrameWriter(FrameSink& sink, int width, int height)
+        : sink_(sink), width_(width), height_(height), thread_([this] { Run(); }) {
+        for (auto& buffer : buffers_) {
+            buffer.resize(static_cast<size_t>(width) * height * 4);
+            free_.push_back(&buffer);
+        }
+    }
+    ~FrameWriter() { Close(); }
+
+    // A buffer to read the next frame into; null once the sink has failed.
+    std::vector<uint8_t>* Acquire() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return !free_.empty() || failed_; });
+        if (failed_) return nullptr;
+        std::vector<uint8_t>* buffer = free_.front();
+        free_.pop_front();
+        return buffer;
+    }
+    void Submit(std::vector<uint8_t>* frame) {
+        std::lock_guard lock(mutex_);
+        queued_.push_back(frame);
+        changed_.notify_all();
+    }
+    // Waits for every submitted frame to be written; false if one could not be.
+    bool Close() {
+        {
+            std::lock_guard lock(mutex_);
+            closing_ = true;
+            changed_.notify_all();
+        }
+        if (thread_.joinable()) thread_.join();
+        return !failed_;
+    }
+
+private:
+    void Run() {
+        std::vector<uint8_t> rgb(static_cast<size_t>(width_) * height_ * 3);
+        for (;;) {
+            std::vector<uint8_t>* frame = nullptr;
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [this] { return !queued_.empty() || closing_; });
+                if (queued_.empty()) return;
+                frame = queued_.front();
+                queued_.pop_front();
+            }
+            FlipToRgb(frame->data(), width_, height_, rgb.data());
+            const bool written = sink_.Write(rgb.data());
+            std::lock_guard lock(mutex_);
+            free_.push_back(frame);
+            failed_ |= !written;
+            changed_.notify_all();
+            if (failed_) return;
+        }
+    }
+
+    FrameSink& sink_;
+    int width_, height_;
+    std::vector<uint8_t> buffers_[3];
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::vector<uint8_t>*> free_, queued_;
+    bool closing_ = false, failed_ = false;
+    std::thread thread_;
+};
+
+int Video(const CaptureOptions& options) {
+    const double end = options.to.value_or(kShowEnd);
+    const int total = static_cast<int>(std::ceil((end - options.from) * options.fps - 1e-9));
+    std::string error;
+    std::unique_ptr<TrackLevels> track = TrackLevels::Open(options.track, error);
+    if (track == nullptr) return Fail(error);
+    std::unique_ptr<ShowRenderer> renderer = ShowRenderer::Create(options.width, options.height, error);
+    if (renderer == nullptr) return Fail(error);
+    const VideoSpan span{options.width, options.height, options.fps, options.from,
+                         static_cast<double>(total) / options.fps};
+    std::unique_ptr<FrameSink> sink =
+        options.framesDir.empty() ? OpenVideo(options.output, options.track, span, error)
+                                  : OpenFrames(options.framesDir, options.width, options.height, error);
+    if (sink == nullptr) return Fail(error);
+
+    Progress progress(total);
+    FrameWriter writer(*sink, options.width, options.height);
+    for (int n = 0; n < total; ++n) {
+        std::vector<uint8_t>* frame = writer.Acquire();
+        if (frame == nullptr) break;
+        const double time = options.from + static_cast<double>(n) / options.fps;
+        renderer->Draw(ScheduledScene(time), time, track->At(time));
+        renderer->Read(frame->data());
+        writer.Submit(frame);
+        progress.Done(n + 1);
+    }
+    if (!writer.Close() || !sink->Finish()) return Fail(sink->Error());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CaptureOptions options;
+    std::string error;
+    if (argc < 2) {
+        std::fputs(kCaptureUsage, stderr);
+        return kUsage;
+    }
+    if (!ParseCaptureOptions(argc - 1, argv + 1, options, error)) {
+        std::fprintf(stderr, "tesselune-capture: %s\n", error.c_str());
+        return kUsage;
+    }
+    return options.mode == CaptureOptions::Mode::Still ? Still(options) : Video(options);
+}

@@ -1,0 +1,107 @@
+#include "tools/capture/options.h"
+
+#include <charconv>
+#include <cmath>
+#include <string_view>
+
+#include "scenes/scene_schedule.h"
+
+namespace {
+
+bool ParseDouble(std::string_view text, double& value) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size() && std::isfinite(value);
+}
+
+bool ParseInt(std::string_view text, int& value) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
+bool ParseSize(std::string_view text, int& width, int& height) {
+    const size_t x = text.find('x');
+    return x != std::string_view::npos && ParseInt(text.substr(0, x), width) &&
+           ParseInt(text.substr(x + 1), height) && width > 0 && height > 0;
+}
+
+bool ParseLevels(std::string_view text, std::array<float, 3>& levels) {
+    for (int i = 0; i < 3; ++i) {
+        const size_t comma = i < 2 ? text.find(',') : text.size();
+        double value = 0.0;
+        if (comma == std::string_view::npos || !ParseDouble(text.substr(0, comma), value)) return false;
+        levels[i] = static_cast<float>(value);
+        text.remove_prefix(i < 2 ? comma + 1 : comma);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& options, std::string& error) {
+    if (argc < 1) return error = "no command: still or video", false;
+    const std::string_view command = argv[0];
+    if (command != "still" && command != "video")
+        return error = "unknown command '" + std::string(command) + "'", false;
+    const bool still = command == "still";
+    options.mode = still ? CaptureOptions::Mode::Still : CaptureOptions::Mode::Video;
+    if (!still) options.width = 1920, options.height = 1080;
+    bool hasTime = false;
+    for (int i = 1; i < argc; i += 2) {
+        const std::string_view name = argv[i];
+        if (i + 1 >= argc) return error = std::string(name) + " needs a value", false;
+        const std::string_view value = argv[i + 1];
+        const auto bad = [&](const char* what) {
+            error = std::string(name) + " takes " + what + ", not '" + std::string(value) + "'";
+            return false;
+        };
+        if (name == "--size") {
+            if (!ParseSize(value, options.width, options.height))
+                return bad("a size WxH of whole pixels above 0");
+        } else if (name == "--output") {
+            options.output = value;
+        } else if (name == "--track") {
+            options.track = value;
+        } else if (still && name == "--time") {
+            if (!ParseDouble(value, options.time)) return bad("a finite number of seconds");
+            hasTime = true;
+        } else if (still && name == "--scene") {
+            SceneId id;
+            if (!FindScene(value, id))
+                return bad("a scene name (Sceneb, Scenew, Scene0 ... Scene8, Scene5_1)");
+            options.scene = id;
+        } else if (still && name == "--levels") {
+            std::array<float, 3> levels;
+            if (!ParseLevels(value, levels)) return bad("three finite numbers A,B,C");
+            options.levels = levels;
+        } else if (!still && name == "--fps") {
+            if (!ParseInt(value, options.fps) || options.fps < 1 || options.fps > 1000) {
+                return bad("a whole number of frames per second from 1 to 1000");
+            }
+        } else if (!still && name == "--from") {
+            if (!ParseDouble(value, options.from)) return bad("a finite number of seconds");
+        } else if (!still && name == "--to") {
+            double to = 0.0;
+            if (!ParseDouble(value, to)) return bad("a finite number of seconds");
+            options.to = to;
+        } else if (!still && name == "--frames") {
+            options.framesDir = value;
+        } else {
+            return error = "unknown option " + std::string(name) + " for " + std::string(command), false;
+        }
+    }
+    if (still && !hasTime) return error = "still needs --time", false;
+    if (still ? options.output.empty() : options.output.empty() == options.framesDir.empty()) {
+        return error = still ? "still needs --output FILE.png"
+                             : "video needs one of --output FILE.mp4 and --frames DIR",
+               false;
+    }
+    if (!still) {
+        if (options.from < 0.0) return error = "--from must not be negative", false;
+        if (options.from >= options.to.value_or(kShowEnd))
+            return error = "--to must come after --from", false;
+        if (!options.output.empty() && (options.width % 2 != 0 || options.height % 2 != 0)) {
+            return error = "a video needs an even width and height", false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,32 @@
+// The command line of the capture tool.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "scenes/scenes.h"
+
+constexpr char kCaptureUsage[] =
+    "usage: tesselune-capture still --time T [--scene NAME] [--levels A,B,C] [--size WxH] --output FILE.png\n"
+    "       tesselune-capture video [--size WxH] [--fps N] [--from T0] [--to T1] (--output FILE.mp4 | "
+    "--frames DIR)\n"
+    "       either may take --track FILE (default Resource/Glacierhorn.mp3)\n";
+
+struct CaptureOptions {
+    enum class Mode { Still, Video };
+    Mode mode = Mode::Still;
+    double time = 0.0;                           // still: the music time
+    std::optional<SceneId> scene;                // still: drawn whatever the time
+    std::optional<std::array<float, 3>> levels;  // still: the spectrum levels as given
+    int width = 1280, height = 720;
+    int fps = 60;
+    double from = 0.0;
+    std::optional<double> to;  // video: the end, else the end of the show
+    std::string output;        // the PNG or the video file
+    std::string framesDir;     // video: numbered PNGs instead of a video
+    std::string track = "Resource/Glacierhorn.mp3";
+};
+
+// Reads the arguments after the program name; false, with one line saying what is wrong, on a wrong usage.
+bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& options, std::string& error);

@@ -1,0 +1,49 @@
+// The show's frames drawn offscreen: the scenes on a headless context, and the track's levels at any time.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/decoded_track.h"
+#include "platform/egl/headless_gl.h"
+#include "scenes/scenes.h"
+
+class ShowRenderer {
+public:
+    // Null, with the reason in `error`, when there is no usable GL or the size is beyond what it allows.
+    static std::unique_ptr<ShowRenderer> Create(int width, int height, std::string& error);
+
+    int Width() const { return gl_->Width(); }
+    int Height() const { return gl_->Height(); }
+    // Draws the frame as the show draws it: cleared to black, then `scene` over the whole viewport.
+    void Draw(SceneId scene, double time, const std::array<float, 3>& levels);
+    // The frame drawn last, RGBA, bottom row first.
+    void Read(uint8_t* rgba) const { gl_->ReadRGBA8(rgba); }
+
+private:
+    explicit ShowRenderer(std::unique_ptr<HeadlessGL> gl) : gl_(std::move(gl)) {}
+
+    std::unique_ptr<HeadlessGL> gl_;
+    std::array<std::unique_ptr<SceneBase>, kSceneCount> scenes_;  // each built when first drawn
+};
+
+// The spectrum levels of a decoded track as live playback computes them at a music time.
+class TrackLevels {
+public:
+    explicit TrackLevels(std::shared_ptr<const audio::DecodedTrack> track) : track_(std::move(track)) {}
+    // Decodes the track as the show opens it: as a stream, else as a module. Null, with the reason, on
+    // failure.
+    static std::unique_ptr<TrackLevels> Open(const std::string& path, std::string& error);
+
+    double Seconds() const { return static_cast<double>(track_->Frames()) / track_->sampleRate; }
+    // The levels of the 2048 frames that start at `time`.
+    std::array<float, 3> At(double time) const;
+
+private:
+    std::shared_ptr<const audio::DecodedTrack> track_;
+};
+
+// An RGBA frame, bottom row first, as RGB with the top row first, as a screenshot shows it.
+void FlipToRgb(const uint8_t* rgba, int width, int height, uint8_t* rgb);

@@ -1,0 +1,31 @@
+// Where a video's frames go: an H.264 video encoded by the ffmpeg program, or numbered PNGs.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class FrameSink {
+public:
+    virtual ~FrameSink() = default;
+    // Takes one RGB frame, top row first; false, with the reason in Error(), when it cannot.
+    virtual bool Write(const uint8_t* rgb) = 0;
+    // Completes the output; false when it could not. Without it the destructor removes what was written.
+    virtual bool Finish() = 0;
+    const std::string& Error() const { return error_; }
+
+protected:
+    std::string error_;
+};
+
+struct VideoSpan {
+    int width, height, fps;
+    double from, seconds;  // the span of the show the frames cover, for the audio
+};
+
+// Pipes raw RGB frames into ffmpeg, which encodes them with the track muxed in, cut to the same span.
+// Null, with the reason in `error`, when ffmpeg cannot be started.
+std::unique_ptr<FrameSink> OpenVideo(const std::string& output, const std::string& track,
+                                     const VideoSpan& span, std::string& error);
+// Writes frame_000000.png, frame_000001.png, ... into `dir`, which is made if missing.
+std::unique_ptr<FrameSink> OpenFrames(const std::string& dir, int width, int height, std::string& error);
