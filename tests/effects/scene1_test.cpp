@@ -11,14 +11,6 @@
 
 namespace {
 
-// The text with the one occurrence of `from` replaced by `to`; fails the test when `from` is missing.
-std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-    const size_t at = text.find(from);
-    EXPECT_NE(at, std::string::npos) << "missing: " << from;
-    if (at != std::string::npos) text.replace(at, from.size(), to);
-    return text;
-}
-
 // Scene1 writing `value` instead of its colour.
 std::string Writing(const std::string& value) {
     return Replaced(shader_text::Scene1, "gl_FragColor = vec4(color * (1.0 - val.x / 4.0)",

@@ -14,13 +14,6 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-    const size_t at = text.find(from);
-    EXPECT_NE(at, std::string::npos) << "missing: " << from;
-    if (at != std::string::npos) text.replace(at, from.size(), to);
-    return text;
-}
-
 // Scene3 with its entry replaced by `body`.
 std::string WithEntry(const std::string& body) {
     return Replaced(shader_text::Scene3, "void main(", "void scene_main(") + "\nvoid main() {\n" + body +

@@ -11,13 +11,6 @@
 
 namespace {
 
-std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-    const size_t at = text.find(from);
-    EXPECT_NE(at, std::string::npos) << "missing: " << from;
-    if (at != std::string::npos) text.replace(at, from.size(), to);
-    return text;
-}
-
 // Scene8 writing the trace's step count to alpha.
 std::string WithStepsInAlpha(const std::string& text) {
     return Replaced(text, "(1.0 + val.x) * g, 1.0);", "(1.0 + val.x) * g, steps);");

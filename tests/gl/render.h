@@ -12,6 +12,15 @@
 #include "platform/gl.h"
 #include "scenes/scene.h"
 
+// The text with the one occurrence of `from` replaced by `to`, for probes built from a real shader text; fails
+// the test when `from` is missing.
+inline std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    const size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << "missing: " << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
 struct Uniforms {
     double time = 0.0;
     std::array<float, 3> val = {0.0f, 0.0f, 0.0f};
