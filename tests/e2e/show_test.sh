@@ -95,6 +95,14 @@ whole_show_on_disk_audio)
     [ "$code" = 0 ] || fail "the show ended with exit code $code: $(cat "$work/stderr")"
     "$track_tool" compare "$work/out.raw" "$work/track.wav" || fail "the device did not get the decoded track"
     ;;
+no_display)
+    # Without a display SDL would fall back to a driver that shows nothing: a window creation failure.
+    env -u DISPLAY -u WAYLAND_DISPLAY SDL_AUDIODRIVER=dummy "$tesselune" >"$work/stdout" 2>"$work/stderr" &
+    show_pid=$!
+    await_exit
+    [ "$code" = 1 ] || fail "a start-up failure gave exit code $code"
+    grep -qx "Window Creation Error." "$work/stderr" || fail "standard error: $(cat "$work/stderr")"
+    ;;
 *)
     fail "unknown case $case_name"
     ;;
