@@ -37,7 +37,7 @@ public:
             "-f", "rawvideo", "-pix_fmt", "rgb24", "-s", size, "-r", std::to_string(s.fps), "-i", "pipe:0",
             // The track over the same span.
             "-ss", from, "-t", seconds, "-i", track, "-map", "0:v:0", "-map", "1:a:0", "-c:v", "libx264",
-            "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "192k", "-t",
+            "-preset", "ultrafast", "-crf", "18", "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "192k", "-t",
             seconds, "-f", "mp4", Partial()};
         std::vector<char*> argv;
         for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
