@@ -2,8 +2,23 @@
 #include "audio/system_audio.h"
 #include "demo/main_window.h"
 
-int main() {
+namespace {
+
+int RunShow() {
     MainWindow window(audio::SystemAudio());
     RunMessageLoop();
     return 0;
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// The Windows GUI entry point; its arguments are not used.
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    return RunShow();
+}
+#else
+int main() {
+    return RunShow();
+}
+#endif

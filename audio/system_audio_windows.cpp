@@ -1,0 +1,16 @@
+#include "audio/library.h"
+#include "audio/system_audio.h"
+#include "audio/windows_platform.h"
+
+namespace audio {
+
+Platform WindowsPlatform() {
+    return {MakeWinmmOutput(), DecodeMediaFoundationStream, DecodeModuleUnsupported};
+}
+
+AudioLibrary& SystemAudio() {
+    static AudioLibrary* const library = new Library(WindowsPlatform());
+    return *library;
+}
+
+}  // namespace audio

@@ -1,0 +1,226 @@
+#include "platform/wgl/core_window.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/gl.h"
+
+namespace {
+
+// The class name and the window property that links a window to its object are the same string.
+constexpr char kClassName[] = "CoreWindow_wgl";
+constexpr char kProperty[] = "CoreWindow_wgl";
+constexpr char kTitle[] = "Tesselune";
+constexpr LONG kClientWidth = 1280, kClientHeight = 720;
+constexpr int kLeft = 32, kTop = 32;
+constexpr DWORD kStyle = WS_POPUPWINDOW | WS_MAXIMIZE;  // 0x81880000; shown once the context is set up
+constexpr DWORD kExStyle = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;  // 0x40100
+constexpr UINT kClassStyle = CS_VREDRAW | CS_HREDRAW | CS_OWNDC;
+constexpr size_t kPathSize = 2048;
+
+// RGBA, 24 colour bits, 24 depth bits and 8 stencil bits, double-buffered, drawn into the window.
+constexpr PIXELFORMATDESCRIPTOR kPixelFormat = {
+    sizeof(PIXELFORMATDESCRIPTOR),
+    1,                                                           // nVersion
+    PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER,  // dwFlags, 0x25
+    PFD_TYPE_RGBA,
+    24,  //  cColorBits
+    0,
+    0,
+    0,
+    0,
+    0,
+    0,  // cRedBits, cRedShift, cGreenBits, cGreenShift, cBlueBits, cBlueShift
+    0,
+    0,  // cAlphaBits, cAlphaShift
+    0,
+    0,
+    0,
+    0,
+    0,               // cAccumBits, cAccumRedBits, cAccumGreenBits, cAccumBlueBits, cAccumAlphaBits
+    24,              // cDepthBits
+    8,               // cStencilBits
+    0,               // cAuxBuffers
+    PFD_MAIN_PLANE,  // iLayerType
+    0,               // bReserved
+    0,
+    0,
+    0,  // dwLayerMask, dwVisibleMask, dwDamageMask
+};
+static_assert(sizeof(PIXELFORMATDESCRIPTOR) == 40);
+static_assert(kStyle == 0x81880000 && kExStyle == 0x40100 && kClassStyle == 0x23);
+
+// A window or class that cannot be had ends the process at once, without the run-time's clean-up; the exit
+// code says that the start failed.
+[[noreturn]] void FailStartup(const char* text) {
+    ReportFailure(text);
+    ExitProcess(1);
+}
+
+// The message the loop took off the queue last, whole: the Message record leaves out its time and position.
+MSG lastPolled{};
+
+}  // namespace
+
+void* GetGLProcAddress(const char* name) {
+    const PROC proc = wglGetProcAddress(name);
+    // Some drivers answer a missing function with a small number rather than null.
+    const auto value = reinterpret_cast<intptr_t>(proc);
+    if (value >= -1 && value <= 3) return nullptr;
+    return reinterpret_cast<void*>(proc);
+}
+
+void ReportFailure(const char* text) {
+    std::fprintf(stderr, "%s\n", text);
+    MessageBoxA(nullptr, text, "ERROR", MB_ICONWARNING);
+}
+
+namespace platform {
+
+bool PollMessage(Message& message) {
+    MSG msg;
+    if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
+    lastPolled = msg;
+    message = Message{msg.hwnd, msg.message, msg.wParam, msg.lParam};
+    return true;
+}
+
+void Dispatch(const Message& message) {
+    MSG msg = lastPolled;
+    if (msg.hwnd != message.window || msg.message != message.message || msg.wParam != message.wParam ||
+        msg.lParam != message.lParam) {
+        msg = MSG{static_cast<HWND>(message.window),
+                  message.message,
+                  message.wParam,
+                  message.lParam,
+                  static_cast<DWORD>(GetMessageTime()),
+                  {}};
+    }
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+}
+
+void PostQuit(int exitCode) {
+    PostQuitMessage(exitCode);
+}
+
+}  // namespace platform
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // Null while CreateWindowExA runs, before the property is attached: the table then leaves it to the
+    // default.
+    auto* object = static_cast<CoreWindow_wgl*>(GetPropA(window, kProperty));
+    if (WindowProc(object, Message{window, message, wParam, lParam}) == Routed::Handled) return 0;
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+const char* ExeDirectoryOf(const char* path, char* directory, size_t size) {
+    if (size == 0) return directory;
+    const char* start = path;
+    if (std::strlen(path) >= 2 && path[1] == ':') start += 2;  // the drive designator
+    const char* end = start;                                   // just past the last separator
+    for (const char* c = start; *c != '\0'; ++c) {
+        if (*c == '\\' || *c == '/') end = c + 1;
+    }
+    std::snprintf(directory, size, "%.*s", static_cast<int>(end - start), start);
+    return directory;
+}
+
+CoreWindow_wgl::CoreWindow_wgl() {
+    OpenWindow();
+    SetupGL(hwnd);
+    // Maximised, the window has whatever client size the screen gives it.
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    width = client.right - client.left;
+    height = client.bottom - client.top;
+    glViewport(0, 0, width, height);
+    glLoadIdentity();
+    CoreWindow_wgl::OnResize(width, height);
+}
+
+void CoreWindow_wgl::OpenWindow() {
+    RECT rect{0, 0, kClientWidth, kClientHeight};
+    AdjustWindowRect(&rect, kStyle, FALSE);
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSA registered;
+    if (!GetClassInfoA(instance, kClassName, &registered)) {
+        WNDCLASSA windowClass{};
+        windowClass.style = kClassStyle;
+        windowClass.lpfnWndProc = WindowProc;
+        windowClass.hInstance = instance;
+        windowClass.hIcon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_WINLOGO));
+        windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<intptr_t>(COLOR_WINDOW + 1));
+        windowClass.lpszClassName = kClassName;
+        if (RegisterClassA(&windowClass) == 0) FailStartup("Failed To Register The Window Class.");
+    }
+    const HWND created =
+        CreateWindowExA(kExStyle, kClassName, kTitle, kStyle, kLeft, kTop, rect.right - rect.left,
+                        rect.bottom - rect.top, nullptr, nullptr, instance, this);
+    if (created == nullptr) {
+        TearDownWindow();
+        FailStartup("Window Creation Error.");
+    }
+    SetPropA(created, kProperty, this);
+    hwnd = created;
+    if (FirstWindow == nullptr) FirstWindow = this;
+}
+
+bool CoreWindow_wgl::SetupGL(HWND window) {
+    const char* failure = nullptr;
+    int format = 0;
+    if ((hdc = GetDC(window)) == nullptr) {
+        failure = "Can't Create a GL Device Context.";
+    } else if ((format = ChoosePixelFormat(hdc, &kPixelFormat)) == 0) {
+        failure = "Can't Find A Suitable PixelFormat.";
+    } else if (!SetPixelFormat(hdc, format, &kPixelFormat)) {
+        failure = "Can't Set The PixelFormat.";
+    } else if ((hglrc = wglCreateContext(hdc)) == nullptr) {
+        failure = "Can't Create A GL Rendering Context.";
+    } else if (!wglMakeCurrent(hdc, hglrc)) {
+        failure = "Can't Activate The GL Rendering Context.";
+    } else if (gl::MissingShaderFunction() != nullptr) {
+        failure = "Can't Find The OpenGL 2.0 Shader Functions.";  // the scenes cannot be built without them
+    }
+    if (failure != nullptr) {
+        TearDownWindow();
+        ReportFailure(failure);
+        return false;
+    }
+    ShowWindow(window, SW_SHOW);
+    return true;
+}
+
+void CoreWindow_wgl::TearDownWindow() {
+    if (hglrc != nullptr) {
+        wglMakeCurrent(nullptr, nullptr);
+        wglDeleteContext(hglrc);
+        hglrc = nullptr;
+    }
+    ReleaseDC(hwnd, hdc);
+    DestroyWindow(hwnd);
+    hwnd = nullptr;
+}
+
+void CoreWindow_wgl::MakeCurrent() {
+    if (wglGetCurrentContext() != hglrc) wglMakeCurrent(hdc, hglrc);
+}
+
+void CoreWindow_wgl::Activate(bool activate) {
+    if (!activate) return;
+    SetForegroundWindow(hwnd);
+    SetFocus(hwnd);
+}
+
+void CoreWindow_wgl::SwapFrame() {
+    SwapBuffers(hdc);
+}
+
+const char* CoreWindow_wgl::GetExeDirectory() {
+    static char directory[kPathSize];  // every call overwrites the same buffer
+    char path[kPathSize];
+    const DWORD length = GetModuleFileNameA(nullptr, path, kPathSize);
+    path[length < kPathSize ? length : kPathSize - 1] = '\0';
+    return ExeDirectoryOf(path, directory, sizeof directory);
+}

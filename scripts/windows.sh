@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# The Windows program, cross-compiled here with mingw-w64 and tested under Wine on Xvfb.
+#   scripts/windows.sh build   installs the cross compiler, builds build-win/tesselune.exe and the Windows tests
+#   scripts/windows.sh test    also installs Wine and runs the Windows tests (unit tests and the show)
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+win_build_dir=${TESSELUNE_WINDOWS_BUILD_DIR:-$repo/build-win}
+mode=${1:-build}
+
+install_packages "${windows_build_packages[@]}"
+cmake -S "$repo" -B "$win_build_dir" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release
+cmake --build "$win_build_dir" -j"$(nproc)"
+[ "$mode" = test ] || exit 0
+
+install_packages "${windows_test_packages[@]}"
+source "$repo/tests/windows/wine_env.sh"
+work=$(mktemp -d)
+xvfb_pid="" pulse_pid=""
+cleanup() {
+    stop_wine  # before the X server goes away
+    [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+# The unit tests share one X server (the show's own tests start theirs) and one Wine prefix.
+mkfifo "$work/displayfd"
+Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp 3>"$work/displayfd" >/dev/null 2>&1 &
+xvfb_pid=$!
+read -r display <"$work/displayfd"
+export DISPLAY=":$display"
+# and one sound server, so that the wave-out device is there for them.
+start_null_sink "$work/pulse"
+use_wine_prefix tests
+# The first frame is compared with the Linux capture tool's still when the Linux build has one.
+[ -x "$build_dir/tesselune-capture" ] && export TESSELUNE_CAPTURE_TOOL="$build_dir/tesselune-capture"
+cd "$win_build_dir"
+timeout -k 10 900 ctest --output-on-failure -j"$(nproc)"

@@ -1,0 +1,165 @@
+#!/usr/bin/env bash
+# The Windows show as a person runs it, under Wine on an X server of its own (Xvfb at 1280x720, which the
+# maximised window covers):
+#   show_test.sh CASE TESSELUNE.EXE
+# With TESSELUNE_CAPTURE_TOOL naming the Linux capture tool, the first frame is also compared with its still.
+set -euo pipefail
+case_name=$1 tesselune=$2
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/wine_env.sh"
+
+work=$(mktemp -d)
+xvfb_pid="" show_pid="" pulse_pid=""
+unset PULSE_SERVER  # no audio device unless a case starts a sound server
+cleanup() {
+    stop_wine  # before the X server goes away
+    [ -n "$show_pid" ] && kill -KILL "$show_pid" 2>/dev/null || true
+    [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; [ -f "$work/stdout" ] && echo "standard output: $(cat "$work/stdout")" >&2; [ -f "$work/stderr" ] && grep -v '^ALSA' "$work/stderr" | tail -5 >&2; exit 1; }
+
+# start_x [EXTRA XVFB OPTIONS]: an X server of this test's own; it names its display once it is ready.
+start_x() {
+    mkfifo "$work/displayfd"
+    Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp "$@" 3>"$work/displayfd" >/dev/null 2>&1 &
+    xvfb_pid=$!
+    local display
+    read -r display <"$work/displayfd"
+    export DISPLAY=":$display"
+}
+start_show() {
+    use_wine_prefix e2e
+    mkdir -p "$work/show"
+    cd "$work/show"
+    timeout -k 10 240 wine "$tesselune" </dev/null >"$work/stdout" 2>"$work/stderr" &
+    show_pid=$!
+}
+await_window() {
+    timeout 120 xdotool search --sync --onlyvisible --name '^Tesselune$' | head -n 1
+}
+# A screenshot of the whole screen; a window that goes away while it is taken spoils one try.
+shot() {
+    for _ in 1 2 3 4 5; do
+        import -window root "$1" 2>/dev/null && return 0
+    done
+    fail "no screenshot"
+}
+brightest() { convert "$1" -format '%[fx:maxima]' info:; }
+# Scene2 is the one scene with a blue tint (its gradient); with silent levels every other scene is grey.
+is_scene2() { [ "$(convert "$1" -format '%[fx:mean.b-mean.r > 0.004 ? 1 : 0]' info:)" = 1 ]; }
+await_frame() {
+    for _ in $(seq 600); do
+        shot "$work/shot.png"
+        [ "$(brightest "$work/shot.png")" != 0 ] && return 0
+        sleep 0.2
+    done
+    fail "nothing was drawn"
+}
+await_exit() {
+    code=0
+    timeout "${1:-60}" tail --pid="$show_pid" -f /dev/null || fail "the show did not end"
+    wait "$show_pid" || code=$?
+    show_pid=""
+}
+# A silent 16-bit stereo WAV of the given seconds at 44100 Hz.
+silent_wav() {
+    local bytes=$(($2 * 44100 * 4))
+    {
+        printf 'RIFF'; le32 $((36 + bytes)); printf 'WAVEfmt '; le32 16; le16 1; le16 2; le32 44100
+        le32 $((44100 * 4)); le16 4; le16 16; printf 'data'; le32 "$bytes"
+        head -c "$bytes" /dev/zero
+    } >"$1"
+}
+le16() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $(($1 >> 8 & 255)))"; }
+le32() { le16 $(($1 & 65535)); le16 $(($1 >> 16 & 65535)); }
+
+case "$case_name" in
+first_frame_and_escape)
+    start_x
+    start_show
+    window=$(await_window)
+    await_frame
+    sleep 1
+    shot "$work/later.png"
+    # Without a device the time stays 0: Scene2 at time 0, its gradient over the whole screen from the
+    # top-left corner, and the same picture frame after frame.
+    is_scene2 "$work/shot.png" || fail "the first frame is not Scene2"
+    top=$(convert "$work/shot.png" -crop 40x40+0+0 +repage -format '%[fx:mean.b]' info:)
+    bottom=$(convert "$work/shot.png" -crop 40x40+0+680 +repage -format '%[fx:mean.b]' info:)
+    awk -v t="$top" -v b="$bottom" 'BEGIN { exit !(t > 0.04 && b < 0.01) }' ||
+        fail "no gradient from the top-left corner down (blue $top at the top, $bottom at the bottom)"
+    differing=$(compare -metric AE "$work/shot.png" "$work/later.png" null: 2>&1) || true
+    [ "$differing" = 0 ] || fail "the picture changed without music: $differing pixels"
+    if [ -n "${TESSELUNE_CAPTURE_TOOL:-}" ]; then
+        "$TESSELUNE_CAPTURE_TOOL" still --time 0 --scene Scene2 --levels 0,0,0 --size 1280x720 \
+            --output "$work/scene2.png" >/dev/null
+        differing=$(compare -metric AE -fuzz 2% "$work/shot.png" "$work/scene2.png" null: 2>&1) || true
+        [ "$differing" -lt 1000 ] || fail "the window is not Scene2 at time 0: $differing pixels differ"
+    fi
+    xdotool key --window "$window" Escape 2>/dev/null
+    await_exit
+    [ "$code" = 0 ] || fail "Escape ended the show with exit code $code"
+    [ "$(cat "$work/stdout")" = "faild play music" ] || fail "standard output: '$(cat "$work/stdout")'"
+    ;;
+close_request)
+    start_x
+    cc -o "$work/x_close" "$here/x_close.c" -lX11
+    start_show
+    window=$(await_window)
+    await_frame
+    "$work/x_close" "$window"
+    await_exit
+    [ "$code" = 0 ] || fail "a close request ended the show with exit code $code"
+    [ "$(cat "$work/stdout")" = "faild play music" ] || fail "standard output: '$(cat "$work/stdout")'"
+    ;;
+music_on_null_sink)
+    # A silent track (named as the show names it, read by content) played in real time: the music time
+    # moves the picture on, and the schedule changes scene within the next slots.
+    start_x
+    start_null_sink "$work/pulse" || fail "no sound server"
+    mkdir -p "$work/show/Resource"
+    silent_wav "$work/show/Resource/Glacierhorn.mp3" 80
+    start_show
+    window=$(await_window)
+    await_frame
+    first=scene2
+    is_scene2 "$work/shot.png" || first=other
+    moved="" changed=""
+    cp "$work/shot.png" "$work/previous.png"
+    for _ in $(seq 120); do
+        sleep 0.5
+        shot "$work/now.png"
+        differing=$(compare -metric AE "$work/previous.png" "$work/now.png" null: 2>&1) || true
+        [ "$differing" != 0 ] && moved=yes
+        cp "$work/now.png" "$work/previous.png"
+        now=scene2
+        is_scene2 "$work/now.png" || now=other
+        [ "$now" != "$first" ] && changed=yes
+        [ -n "$moved" ] && [ -n "$changed" ] && break
+    done
+    echo "the picture moved and the scene changed $SECONDS s into the test" >&2
+    [ -n "$moved" ] || fail "the picture stood still: the music time does not advance"
+    [ -n "$changed" ] || fail "the schedule stayed on one kind of scene ($first)"
+    xdotool key --window "$window" Escape 2>/dev/null
+    await_exit
+    [ "$code" = 0 ] || fail "Escape ended the playing show with exit code $code"
+    [ ! -s "$work/stdout" ] || fail "standard output: '$(cat "$work/stdout")'"
+    ;;
+startup_failure)
+    # An X server without GLX: Wine has no pixel format with OpenGL to give.
+    start_x -extension GLX
+    start_show
+    box=$(timeout 120 xdotool search --sync --onlyvisible --name '^ERROR$' | head -n 1)
+    tr -d '\r' <"$work/stderr" | grep -qx "Can't Find A Suitable PixelFormat." || fail "no failure message on stderr"
+    xdotool key --window "$box" Return 2>/dev/null
+    await_exit
+    [ "$code" != 0 ] || fail "the failed start reported success"
+    ;;
+*)
+    fail "unknown case $case_name"
+    ;;
+esac
+echo "PASS: $case_name"
