@@ -57,9 +57,6 @@ static_assert(kStyle == 0x81880000 && kExStyle == 0x40100 && kClassStyle == 0x23
     ExitProcess(1);
 }
 
-// The message the loop took off the queue last, whole: the Message record leaves out its time and position.
-MSG lastPolled{};
-
 }  // namespace
 
 void* GetGLProcAddress(const char* name) {
@@ -80,22 +77,19 @@ namespace platform {
 bool PollMessage(Message& message) {
     MSG msg;
     if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
-    lastPolled = msg;
     message = Message{msg.hwnd, msg.message, msg.wParam, msg.lParam};
     return true;
 }
 
 void Dispatch(const Message& message) {
-    MSG msg = lastPolled;
-    if (msg.hwnd != message.window || msg.message != message.message || msg.wParam != message.wParam ||
-        msg.lParam != message.lParam) {
-        msg = MSG{static_cast<HWND>(message.window),
-                  message.message,
-                  message.wParam,
-                  message.lParam,
-                  static_cast<DWORD>(GetMessageTime()),
-                  {}};
-    }
+    // The time and pointer position of the message retrieved last, which this one is, come from the queue.
+    const DWORD position = GetMessagePos();
+    MSG msg{static_cast<HWND>(message.window),
+            message.message,
+            message.wParam,
+            message.lParam,
+            static_cast<DWORD>(GetMessageTime()),
+            {static_cast<SHORT>(LOWORD(position)), static_cast<SHORT>(HIWORD(position))}};
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
 }
