@@ -2,8 +2,8 @@
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=${TESSELUNE_BUILD_DIR:-$repo/build}
 
-build_packages=(cmake g++ make pkg-config libsdl2-dev libsndfile1-dev libopenmpt-dev libmp3lame-dev libegl-dev
-                libgl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0 libgtest-dev libbenchmark-dev libx11-dev
+build_packages=(cmake g++ make pkg-config libsdl2-dev libsndfile1-dev libopenmpt-dev libmp3lame-dev libpng-dev
+                libegl-dev libgl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0 libgtest-dev libbenchmark-dev libx11-dev
                 libxdamage-dev)
 test_packages=(xvfb xdotool imagemagick ffmpeg)
 # The Windows program (scripts/windows.sh): the mingw-w64 cross compiler with POSIX threads, GoogleTest's
@@ -12,10 +12,13 @@ windows_build_packages=(cmake make g++-mingw-w64-x86-64-posix mingw-w64 mingw-w6
 windows_test_packages=(wine wine64 libwine fonts-wine libgl1 libgl1-mesa-dri libglx-mesa0 libxcomposite1
                        libxcursor1 libxfixes3 libxi6 libxinerama1 libxrandr2 libxrender1 libxxf86vm1
                        gstreamer1.0-plugins-base gstreamer1.0-plugins-good pulseaudio xvfb
-                       xdotool imagemagick gcc libx11-dev)
+                       xdotool imagemagick gcc libx11-dev libgnutls30 libdbus-1-3)
 
-# Installs whichever of the given packages are missing.
+# Installs whichever of the given packages are missing, with what they recommend unless the first argument
+# is --no-recommends.
 install_packages() {
+    local recommends=()
+    [ "${1:-}" = --no-recommends ] && recommends=(--no-install-recommends) && shift
     local missing=()
     for package in "$@"; do
         dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
@@ -24,7 +27,7 @@ install_packages() {
     local sudo=()
     [ "$(id -u)" -eq 0 ] || sudo=(sudo)
     "${sudo[@]}" apt-get update
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y "${recommends[@]}" "${missing[@]}"
 }
 
 # Configures and builds everything in $build_dir with the given build type.

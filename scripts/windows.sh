@@ -7,13 +7,13 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 win_build_dir=${TESSELUNE_WINDOWS_BUILD_DIR:-$repo/build-win}
 mode=${1:-build}
 
-install_packages "${windows_build_packages[@]}"
+install_packages --no-recommends "${windows_build_packages[@]}"
 cmake -S "$repo" -B "$win_build_dir" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=Release
 cmake --build "$win_build_dir" -j"$(nproc)"
 [ "$mode" = test ] || exit 0
 
-install_packages "${windows_test_packages[@]}"
+install_packages --no-recommends "${windows_test_packages[@]}"
 source "$repo/tests/windows/wine_env.sh"
 work=$(mktemp -d)
 xvfb_pid="" pulse_pid=""
