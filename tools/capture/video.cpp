@@ -1,6 +1,7 @@
 #include "tools/capture/video.h"
 
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -63,6 +64,8 @@ public:
             return false;
         }
         pipe_ = pipeFds[1];
+        // The renderer comes first: the encoder takes the processor time that drawing leaves over.
+        setpriority(PRIO_PROCESS, static_cast<id_t>(pid_), 19);
         return true;
     }
 
