@@ -15,22 +15,14 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# An X server of this test's own; it names its display once it is ready.
-mkfifo "$work/displayfd"
-Xvfb -displayfd 3 -screen 0 1344x784x24 -nolisten tcp 3>"$work/displayfd" >/dev/null 2>&1 &
-xvfb_pid=$!
-read -r display <"$work/displayfd"
-export DISPLAY=":$display"
+source "$(dirname "${BASH_SOURCE[0]}")/x_session.sh"
+start_xvfb 1344x784x24
 mkdir "$work/show"
 cd "$work/show"
 
 start_show() {
     "$tesselune" >"$work/stdout" 2>"$work/stderr" &
     show_pid=$!
-}
-# Waits until the window is on the screen; prints its id.
-await_window() {
-    timeout 60 xdotool search --sync --onlyvisible --name '^Tesselune$' | head -n 1
 }
 # Takes a screenshot; prints the brightest channel value (0 to 1) of the show's client area, which is at 32, 32
 # when no window manager maximises the window.
@@ -44,13 +36,6 @@ await_frame() {
         [ "$(client_brightness)" != 0 ] && return 0
     done
     fail "nothing was drawn"
-}
-# Waits for the show to end by itself; its exit code is left in $code.
-await_exit() {
-    code=0
-    timeout "${1:-60}" tail --pid="$show_pid" -f /dev/null || fail "the show did not end"
-    wait "$show_pid" || code=$?
-    show_pid=""
 }
 
 case "$case_name" in

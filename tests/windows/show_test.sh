@@ -7,6 +7,7 @@ set -euo pipefail
 case_name=$1 tesselune=$2
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/wine_env.sh"
+source "$here/../e2e/x_session.sh"
 
 work=$(mktemp -d)
 xvfb_pid="" show_pid="" pulse_pid=""
@@ -21,24 +22,12 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; [ -f "$work/stdout" ] && echo "standard output: $(cat "$work/stdout")" >&2; [ -f "$work/stderr" ] && grep -v '^ALSA' "$work/stderr" | tail -5 >&2; exit 1; }
 
-# start_x [EXTRA XVFB OPTIONS]: an X server of this test's own; it names its display once it is ready.
-start_x() {
-    mkfifo "$work/displayfd"
-    Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp "$@" 3>"$work/displayfd" >/dev/null 2>&1 &
-    xvfb_pid=$!
-    local display
-    read -r display <"$work/displayfd"
-    export DISPLAY=":$display"
-}
 start_show() {
     use_wine_prefix e2e
     mkdir -p "$work/show"
     cd "$work/show"
     timeout -k 10 240 wine "$tesselune" </dev/null >"$work/stdout" 2>"$work/stderr" &
     show_pid=$!
-}
-await_window() {
-    timeout 120 xdotool search --sync --onlyvisible --name '^Tesselune$' | head -n 1
 }
 # A screenshot of the whole screen; a window that goes away while it is taken spoils one try.
 shot() {
@@ -58,12 +47,6 @@ await_frame() {
     done
     fail "nothing was drawn"
 }
-await_exit() {
-    code=0
-    timeout "${1:-60}" tail --pid="$show_pid" -f /dev/null || fail "the show did not end"
-    wait "$show_pid" || code=$?
-    show_pid=""
-}
 # A silent 16-bit stereo WAV of the given seconds at 44100 Hz.
 silent_wav() {
     local bytes=$(($2 * 44100 * 4))
@@ -78,9 +61,9 @@ le32() { le16 $(($1 & 65535)); le16 $(($1 >> 16 & 65535)); }
 
 case "$case_name" in
 first_frame_and_escape)
-    start_x
+    start_xvfb 1280x720x24
     start_show
-    window=$(await_window)
+    window=$(await_window 120)
     await_frame
     sleep 1
     shot "$work/later.png"
@@ -105,10 +88,10 @@ first_frame_and_escape)
     [ "$(cat "$work/stdout")" = "faild play music" ] || fail "standard output: '$(cat "$work/stdout")'"
     ;;
 close_request)
-    start_x
+    start_xvfb 1280x720x24
     cc -o "$work/x_close" "$here/x_close.c" -lX11
     start_show
-    window=$(await_window)
+    window=$(await_window 120)
     await_frame
     "$work/x_close" "$window"
     await_exit
@@ -118,12 +101,12 @@ close_request)
 music_on_null_sink)
     # A silent track (named as the show names it, read by content) played in real time: the music time
     # moves the picture on, and the schedule changes scene within the next slots.
-    start_x
+    start_xvfb 1280x720x24
     start_null_sink "$work/pulse" || fail "no sound server"
     mkdir -p "$work/show/Resource"
     silent_wav "$work/show/Resource/Glacierhorn.mp3" 80
     start_show
-    window=$(await_window)
+    window=$(await_window 120)
     await_frame
     first=scene2
     is_scene2 "$work/shot.png" || first=other
@@ -150,7 +133,7 @@ music_on_null_sink)
     ;;
 startup_failure)
     # An X server without GLX: Wine has no pixel format with OpenGL to give.
-    start_x -extension GLX
+    start_xvfb 1280x720x24 -extension GLX
     start_show
     box=$(timeout 120 xdotool search --sync --onlyvisible --name '^ERROR$' | head -n 1)
     tr -d '\r' <"$work/stderr" | grep -qx "Can't Find A Suitable PixelFormat." || fail "no failure message on stderr"
