@@ -6,6 +6,7 @@
 #include "core_window.h"
 #include "demo/music.h"
 #include "scenes/scenes.h"
+#include "scenes/show_frame.h"
 
 // The FFT magnitudes of the playing audio, written by every frame's query; all zero at start, and kept as
 // they were when the library writes nothing.
@@ -28,19 +29,14 @@ public:
     int viewportWidth = 0;
     int viewportHeight = 0;
     Music* music = nullptr;
-    SceneBase* sceneb = nullptr;
-    SceneBase* scenew = nullptr;
-    SceneBase* scene0 = nullptr;
-    SceneBase* scene1 = nullptr;
-    SceneBase* scene2 = nullptr;
-    SceneBase* scene3 = nullptr;
-    SceneBase* scene4 = nullptr;
-    SceneBase* scene5 = nullptr;
-    SceneBase* scene5_1 = nullptr;
-    SceneBase* scene6 = nullptr;
-    SceneBase* scene7 = nullptr;
-    SceneBase* scene8 = nullptr;
+#define TESSELUNE_SCENE_FIELD(Name, field) SceneBase* field = nullptr;
+    TESSELUNE_SCENES(TESSELUNE_SCENE_FIELD)  // sceneb, scenew, scene0, ... scene8: one per scene
+#undef TESSELUNE_SCENE_FIELD
 
 private:
+    // The frame's reading of the music: the spectrum query and its levels, then the music time; past the
+    // show's end the process exits here.
+    MusicReading ReadMusic();
+
     audio::AudioLibrary& audio_;
 };

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "scenes/show_frame.h"
+
 Music::Music(audio::AudioLibrary& library) : library_(library) {
     if ((library_.GetVersion() >> 16) == (audio::kVersion >> 16)) {
         ok = library_.Init(audio::kDefaultDevice, 44100, 0, nullptr, nullptr);

@@ -3,8 +3,6 @@
 
 #include "audio/audio_library.h"
 
-constexpr char kTrackPath[] = "Resource/Glacierhorn.mp3";  // relative to the working directory
-
 class Music {
 public:
     // Opens the default output device at 44100 Hz if the library is of the right version; without a device

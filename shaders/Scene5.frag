@@ -1,3 +1,4 @@
+#include "noise_kit.glsl"
 // Thin bright bands of an averaged fractal iteration, darkened where the noise layer is bright. Scene5 and
 // Scene5_1 differ only in the start point of the iteration.
 uniform vec3 val;

@@ -1,3 +1,4 @@
+#include "noise_kit.glsl"
 // The noise layer alone, doubled and unclamped, as a grey picture. The first two spectrum levels enter its
 // turning angle, so the noise plane turns (and, when they differ, stretches) with the music.
 uniform vec3 val;

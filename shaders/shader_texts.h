@@ -1,22 +1,15 @@
-// The shader texts, embedded at build time: the shared vertex shader, each scene's complete fragment shader,
-// and the simplex noise kit that three of them begin with.
+// The shader texts, embedded at build time: the shared vertex shader, the simplex noise kit that three
+// fragment shaders include, and each scene's complete fragment text (one per row of the scene list).
 #pragma once
+
+#include "scenes/scene_list.h"
 
 namespace shader_text {
 
 extern const char Vertex[];
 extern const char NoiseKit[];
-extern const char Sceneb[];
-extern const char Scenew[];
-extern const char Scene0[];
-extern const char Scene1[];
-extern const char Scene2[];
-extern const char Scene3[];
-extern const char Scene4[];
-extern const char Scene5[];
-extern const char Scene5_1[];
-extern const char Scene6[];
-extern const char Scene7[];
-extern const char Scene8[];
+#define TESSELUNE_SCENE_TEXT(Name, field) extern const char Name[];
+TESSELUNE_SCENES(TESSELUNE_SCENE_TEXT)
+#undef TESSELUNE_SCENE_TEXT
 
 }  // namespace shader_text

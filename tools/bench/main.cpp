@@ -192,7 +192,7 @@ std::optional<double> FirstFrame(const Options& options, const EnvChanges& cache
 }
 
 std::vector<BenchRow> FirstFrameRows(const Options& options) {
-    const std::string track = std::filesystem::path(options.show).parent_path() / "Resource/Glacierhorn.mp3";
+    const std::string track = std::filesystem::path(options.show).parent_path() / kTrackPath;
     const std::string how = std::string(std::filesystem::exists(track) ? "with" : "without") +
                             " the track; first non-black client pixels after an X DAMAGE event";
     const std::string cacheDir = std::filesystem::absolute(options.work + "/mesa-cache").string();

@@ -4,6 +4,7 @@
 
 #include "platform/gl.h"
 #include "scenes/scene_schedule.h"
+#include "scenes/show_frame.h"
 
 namespace {
 
@@ -13,11 +14,14 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-double DrawFrame(SceneBase& scene, double time, const std::array<float, 3>& levels) {
+double DrawFrame(SceneBase& scene, int width, int height, double time, const std::array<float, 3>& levels) {
     const Clock::time_point start = Clock::now();
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    scene.Render(time, levels.data());
+    DrawShowFrame(
+        width, height,
+        [&] {
+            return MusicReading{time, levels};
+        },
+        [&](double) { return &scene; });
     glFinish();
     return SecondsSince(start);
 }
@@ -36,14 +40,12 @@ std::optional<double> ShownAt(SceneId id) {
 
 FrameTimes TimeFrames(SceneBase& scene, int width, int height, double time, const LevelsAt& levels,
                       int count) {
-    scene.width = static_cast<float>(width);
-    scene.height = static_cast<float>(height);
     std::vector<std::array<float, 3>> frameLevels;
     for (int n = 0; n <= count; ++n) frameLevels.push_back(levels(time + n / 60.0));
     FrameTimes times;
-    times.firstDraw = DrawFrame(scene, time, frameLevels[0]);
+    times.firstDraw = DrawFrame(scene, width, height, time, frameLevels[0]);
     for (int n = 1; n <= count; ++n)
-        times.frames.push_back(DrawFrame(scene, time + n / 60.0, frameLevels[n]));
+        times.frames.push_back(DrawFrame(scene, width, height, time + n / 60.0, frameLevels[n]));
     return times;
 }
 

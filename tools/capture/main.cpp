@@ -178,7 +178,7 @@ int main(int argc, char** argv) {
     CaptureOptions options;
     std::string error;
     if (argc < 2) {
-        std::fputs(kCaptureUsage, stderr);
+        std::fprintf(stderr, kCaptureUsage, kTrackPath);
         return kUsage;
     }
     if (!ParseCaptureOptions(argc - 1, argv + 1, options, error)) {

@@ -5,13 +5,13 @@
 #include <optional>
 #include <string>
 
-#include "scenes/scenes.h"
+#include "scenes/show_frame.h"
 
 constexpr char kCaptureUsage[] =
     "usage: tesselune-capture still --time T [--scene NAME] [--levels A,B,C] [--size WxH] --output FILE.png\n"
     "       tesselune-capture video [--size WxH] [--fps N] [--from T0] [--to T1] (--output FILE.mp4 | "
     "--frames DIR)\n"
-    "       either may take --track FILE (default Resource/Glacierhorn.mp3)\n";
+    "       either may take --track FILE (default %s)\n";  // the show's track path
 
 struct CaptureOptions {
     enum class Mode { Still, Video };
@@ -25,7 +25,7 @@ struct CaptureOptions {
     std::optional<double> to;  // video: the end, else the end of the show
     std::string output;        // the PNG or the video file
     std::string framesDir;     // video: numbered PNGs instead of a video
-    std::string track = "Resource/Glacierhorn.mp3";
+    std::string track = kTrackPath;
 };
 
 // Reads the arguments after the program name; false, with one line saying what is wrong, on a wrong usage.

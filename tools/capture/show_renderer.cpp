@@ -29,11 +29,12 @@ void ShowRenderer::Draw(SceneId id, double time, const std::array<float, 3>& lev
         scene = MakeScene(id);
         scene->Init();
     }
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    scene->width = static_cast<float>(Width());
-    scene->height = static_cast<float>(Height());
-    scene->Render(time, levels.data());
+    DrawShowFrame(
+        Width(), Height(),
+        [&] {
+            return MusicReading{time, levels};
+        },
+        [&](double) { return scene.get(); });
 }
 
 std::unique_ptr<TrackLevels> TrackLevels::Open(const std::string& path, std::string& error) {

@@ -8,7 +8,7 @@
 
 #include "audio/decoded_track.h"
 #include "platform/egl/headless_gl.h"
-#include "scenes/scenes.h"
+#include "scenes/show_frame.h"
 
 class ShowRenderer {
 public:

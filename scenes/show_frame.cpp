@@ -1,0 +1,14 @@
+#include "scenes/show_frame.h"
+
+#include "platform/gl.h"
+
+void ClearFrame() {
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+void DrawScene(SceneBase& scene, int width, int height, const MusicReading& music) {
+    scene.width = static_cast<float>(width);
+    scene.height = static_cast<float>(height);
+    scene.Render(music.time, music.levels.data());
+}
