@@ -61,6 +61,9 @@ public:
     void OnDraw() override {}
 };
 
-// The window layer's start-up failures: shown in a warning message box captioned "ERROR" (where a display can
-// show one) and written to standard error. Implemented once per platform.
-void ReportFailure(const char* text);
+// The window layer's start-up failures: `text` shown in a warning message box captioned "ERROR" (where a
+// display can show one), and written to standard error as one line, followed in brackets by the platform's
+// own reason where it gave one (`reason` null or empty: none). Implemented once per platform.
+void ReportFailure(const char* text, const char* reason);
+// The standard error line of a start-up failure, the same on every platform: "text (reason)".
+void WriteFailure(const char* text, const char* reason);

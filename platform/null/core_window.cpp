@@ -1,6 +1,5 @@
 #include "platform/null/core_window.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <deque>
 
@@ -14,8 +13,8 @@ std::deque<Message>& Queue() {
 
 }  // namespace
 
-void ReportFailure(const char* text) {
-    std::fprintf(stderr, "%s\n", text);
+void ReportFailure(const char* text, const char* reason) {
+    WriteFailure(text, reason);
 }
 
 namespace platform {
@@ -41,7 +40,7 @@ CoreWindow_null::CoreWindow_null() {
     std::string error;
     gl = HeadlessGL::Create(kClientWidth, kClientHeight, HeadlessGL::Format::RGBA8, error);
     if (gl == nullptr) {
-        ReportFailure(("Can't Create A GL Rendering Context. (" + error + ")").c_str());
+        ReportFailure("Can't Create A GL Rendering Context.", error.c_str());
         return;
     }
     if (FirstWindow == nullptr) FirstWindow = this;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "platform/gl.h"
@@ -18,8 +19,8 @@ constexpr int kClientWidth = 1280, kClientHeight = 720, kLeft = 32, kTop = 32;
 // The posted quit message travels through SDL's own queue as a user event with this code.
 constexpr Sint32 kQuitCode = WM_QUIT;
 
-[[noreturn]] void FailStartup(const char* text) {
-    ReportFailure(text);
+[[noreturn]] void FailStartup(const char* text, const char* reason) {
+    ReportFailure(text, reason);
     std::exit(1);
 }
 
@@ -149,8 +150,8 @@ void* GetGLProcAddress(const char* name) {
     return SDL_GL_GetProcAddress(name);
 }
 
-void ReportFailure(const char* text) {
-    std::fprintf(stderr, "%s\n", text);
+void ReportFailure(const char* text, const char* reason) {
+    WriteFailure(text, reason);
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, "ERROR", text, nullptr);
 }
 
@@ -183,7 +184,9 @@ void PostQuit(int exitCode) {
 
 CoreWindow_sdl::CoreWindow_sdl() {
     OpenWindow();
-    SetupGL();
+    // Without a context the window is gone: the failure is reported, and HasContext() tells the derived
+    // window.
+    if (!SetupGL()) return;
     SDL_GL_GetDrawableSize(window, &width, &height);
     glViewport(0, 0, width, height);
     glLoadIdentity();
@@ -191,7 +194,9 @@ CoreWindow_sdl::CoreWindow_sdl() {
 }
 
 void CoreWindow_sdl::OpenWindow() {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) FailStartup("Failed To Register The Window Class.");
+    SDL_ClearError();
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        FailStartup("Failed To Register The Window Class.", SDL_GetError());
     // The pixel format is asked for before the window exists: SDL picks the window's visual from it.
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
@@ -203,14 +208,16 @@ void CoreWindow_sdl::OpenWindow() {
     // A video driver that shows nothing (SDL's choice when there is no display) is no window for a show.
     const std::string_view driver = SDL_GetCurrentVideoDriver();
     SDL_Window* created = nullptr;
+    std::string reason = "the video driver \"" + std::string(driver) + "\" shows no window";
     if (driver != "offscreen" && driver != "dummy") {
         created = SDL_CreateWindow(
             kTitle, kLeft, kTop, kClientWidth, kClientHeight,
             SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_MAXIMIZED | SDL_WINDOW_HIDDEN);
+        reason = SDL_GetError();
     }
     if (created == nullptr) {
         TearDownWindow();
-        FailStartup("Window Creation Error.");
+        FailStartup("Window Creation Error.", reason.c_str());
     }
     SDL_SetWindowData(created, kProperty, this);
     window = created;
@@ -220,7 +227,9 @@ void CoreWindow_sdl::OpenWindow() {
 
 bool CoreWindow_sdl::SetupGL() {
     const char* failure = nullptr;
+    std::string reason;
     int doubleBuffer = 0, red = 0, green = 0, blue = 0, depth = 0, stencil = 0;
+    SDL_ClearError();
     if (SDL_GL_LoadLibrary(nullptr) != 0) {
         failure = "Can't Create a GL Device Context.";
     } else if ((context = SDL_GL_CreateContext(window)) == nullptr) {
@@ -236,12 +245,17 @@ bool CoreWindow_sdl::SetupGL() {
         failure = "Can't Set The PixelFormat.";
     } else if (!doubleBuffer || red + green + blue < 24 || depth < 24 || stencil < 8) {
         failure = "Can't Find A Suitable PixelFormat.";
-    } else if (gl::MissingShaderFunction() != nullptr) {
+        reason = "granted " + std::to_string(red + green + blue) + " colour, " + std::to_string(depth) +
+                 " depth and " + std::to_string(stencil) + " stencil bits, " +
+                 (doubleBuffer ? "double-buffered" : "single-buffered");
+    } else if (const char* missing = gl::MissingShaderFunction()) {
         failure = "Can't Find The OpenGL 2.0 Shader Functions.";
+        reason = std::string("no ") + missing;
     }
     if (failure != nullptr) {
+        if (reason.empty()) reason = SDL_GetError();
         TearDownWindow();
-        ReportFailure(failure);
+        ReportFailure(failure, reason.c_str());
         return false;
     }
     SDL_ShowWindow(window);

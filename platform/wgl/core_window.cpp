@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "platform/gl.h"
 
@@ -52,9 +53,23 @@ static_assert(kStyle == 0x81880000 && kExStyle == 0x40100 && kClassStyle == 0x23
 
 // A window or class that cannot be had ends the process at once, without the run-time's clean-up; the exit
 // code says that the start failed.
-[[noreturn]] void FailStartup(const char* text) {
-    ReportFailure(text);
+[[noreturn]] void FailStartup(const char* text, const std::string& reason) {
+    ReportFailure(text, reason.c_str());
     ExitProcess(1);
+}
+
+// Windows' text for the last error of this thread, without its line break; empty when there is none.
+std::string LastErrorText() {
+    const DWORD code = GetLastError();
+    if (code == 0) return {};
+    char text[512] = {};
+    const DWORD size = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                      code, 0, text, sizeof text, nullptr);
+    std::string reason(text, size);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ')) {
+        reason.pop_back();
+    }
+    return "error " + std::to_string(code) + (reason.empty() ? "" : ": " + reason);
 }
 
 }  // namespace
@@ -67,8 +82,8 @@ void* GetGLProcAddress(const char* name) {
     return reinterpret_cast<void*>(proc);
 }
 
-void ReportFailure(const char* text) {
-    std::fprintf(stderr, "%s\n", text);
+void ReportFailure(const char* text, const char* reason) {
+    WriteFailure(text, reason);
     MessageBoxA(nullptr, text, "ERROR", MB_ICONWARNING);
 }
 
@@ -122,7 +137,9 @@ const char* ExeDirectoryOf(const char* path, char* directory, size_t size) {
 
 CoreWindow_wgl::CoreWindow_wgl() {
     OpenWindow();
-    SetupGL(hwnd);
+    // Without a context the window is gone: the failure is reported, and HasContext() tells the derived
+    // window.
+    if (!SetupGL(hwnd)) return;
     // Maximised, the window has whatever client size the screen gives it.
     RECT client{};
     GetClientRect(hwnd, &client);
@@ -147,14 +164,19 @@ void CoreWindow_wgl::OpenWindow() {
         windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
         windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<intptr_t>(COLOR_WINDOW + 1));
         windowClass.lpszClassName = kClassName;
-        if (RegisterClassA(&windowClass) == 0) FailStartup("Failed To Register The Window Class.");
+        SetLastError(0);
+        if (RegisterClassA(&windowClass) == 0) {
+            FailStartup("Failed To Register The Window Class.", LastErrorText());
+        }
     }
+    SetLastError(0);
     const HWND created =
         CreateWindowExA(kExStyle, kClassName, kTitle, kStyle, kLeft, kTop, rect.right - rect.left,
                         rect.bottom - rect.top, nullptr, nullptr, instance, this);
     if (created == nullptr) {
+        const std::string reason = LastErrorText();
         TearDownWindow();
-        FailStartup("Window Creation Error.");
+        FailStartup("Window Creation Error.", reason);
     }
     SetPropA(created, kProperty, this);
     hwnd = created;
@@ -163,7 +185,9 @@ void CoreWindow_wgl::OpenWindow() {
 
 bool CoreWindow_wgl::SetupGL(HWND window) {
     const char* failure = nullptr;
+    std::string reason;
     int format = 0;
+    SetLastError(0);
     if ((hdc = GetDC(window)) == nullptr) {
         failure = "Can't Create a GL Device Context.";
     } else if ((format = ChoosePixelFormat(hdc, &kPixelFormat)) == 0) {
@@ -174,12 +198,14 @@ bool CoreWindow_wgl::SetupGL(HWND window) {
         failure = "Can't Create A GL Rendering Context.";
     } else if (!wglMakeCurrent(hdc, hglrc)) {
         failure = "Can't Activate The GL Rendering Context.";
-    } else if (gl::MissingShaderFunction() != nullptr) {
+    } else if (const char* missing = gl::MissingShaderFunction()) {
         failure = "Can't Find The OpenGL 2.0 Shader Functions.";  // the scenes cannot be built without them
+        reason = std::string("no ") + missing;
     }
     if (failure != nullptr) {
+        if (reason.empty()) reason = LastErrorText();
         TearDownWindow();
-        ReportFailure(failure);
+        ReportFailure(failure, reason.c_str());
         return false;
     }
     ShowWindow(window, SW_SHOW);

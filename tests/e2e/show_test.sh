@@ -86,7 +86,8 @@ no_display)
     show_pid=$!
     await_exit
     [ "$code" = 1 ] || fail "a start-up failure gave exit code $code"
-    grep -qx "Window Creation Error." "$work/stderr" || fail "standard error: $(cat "$work/stderr")"
+    # The failure's own text, then SDL's reason.
+    grep -qE "^Window Creation Error\. \(.+\)$" "$work/stderr" || fail "standard error: $(cat "$work/stderr")"
     ;;
 *)
     fail "unknown case $case_name"
