@@ -30,7 +30,7 @@ SceneBase* BuildScene(SceneBase*& field) {
 MainWindow::MainWindow(audio::AudioLibrary& audio) : audio_(audio) {
     // Everything below draws: without a GL context there is no show (the window layer has said why).
     if (!HasContext()) std::exit(1);
-    music = new Music(audio_);
+    music = new Music(audio_, FindTrack(GetExeDirectory()));
     music->Load();
     if (music->ok) audio_.ChannelPlay(music->handle, false);
 #define TESSELUNE_BUILD_SCENE(Name, field) BuildScene<Name>(field);

@@ -1,10 +1,19 @@
 #include "demo/music.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <utility>
 
-#include "scenes/show_frame.h"
+std::string FindTrack(const std::string& exeDirectory) {
+    for (const std::string& path : {std::string(kTrackPath), exeDirectory + kTrackPath,
+                                    exeDirectory + "../share/tesselune/" + kTrackPath}) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(path, error)) return path;
+    }
+    return kTrackPath;
+}
 
-Music::Music(audio::AudioLibrary& library) : library_(library) {
+Music::Music(audio::AudioLibrary& library, std::string track) : library_(library), track_(std::move(track)) {
     if ((library_.GetVersion() >> 16) == (audio::kVersion >> 16)) {
         ok = library_.Init(audio::kDefaultDevice, 44100, 0, nullptr, nullptr);
     }
@@ -15,8 +24,8 @@ bool Music::Load() {
     if (!ok) return false;
     library_.MusicFree(handle);
     library_.StreamFree(handle);
-    handle = library_.StreamCreateFile(false, kTrackPath, 0, 0, 0);
+    handle = library_.StreamCreateFile(false, track_.c_str(), 0, 0, 0);
     if (handle != 0) return true;
-    handle = library_.MusicLoad(false, kTrackPath, 0, 0, audio::kMusicRamp, 1);
+    handle = library_.MusicLoad(false, track_.c_str(), 0, 0, audio::kMusicRamp, 1);
     return handle != 0;
 }

@@ -1,13 +1,21 @@
 // The show's track: the audio device, and the channel the track plays on.
 #pragma once
 
+#include <string>
+
 #include "audio/audio_library.h"
+#include "scenes/show_frame.h"
+
+// Where the show finds its track: in the working directory first, else beside the program (as a release
+// bundle unpacks it), else where an install put it (<prefix>/share/tesselune beside <prefix>/bin). The
+// working directory's path when none of them holds the file.
+std::string FindTrack(const std::string& exeDirectory);
 
 class Music {
 public:
     // Opens the default output device at 44100 Hz if the library is of the right version; without a device
     // writes "faild play music" to standard output and stays silent.
-    explicit Music(audio::AudioLibrary& library);
+    explicit Music(audio::AudioLibrary& library, std::string track = kTrackPath);
     // Opens the track as a stream, else as a tracker module; true when a channel was had.
     bool Load();
 
@@ -16,4 +24,5 @@ public:
 
 private:
     audio::AudioLibrary& library_;
+    std::string track_;
 };

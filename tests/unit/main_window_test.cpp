@@ -1,9 +1,12 @@
 #include "demo/main_window.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -65,6 +68,32 @@ TEST(Music, LoadFreesThenOpensAStreamElseAModule) {
     EXPECT_TRUE(music.Load());
     EXPECT_EQ(music.handle, 0x42u);
     EXPECT_EQ(audio.calls, (Calls{"MusicFree 36865", "StreamFree 36865", kStreamOpen}));
+}
+
+// The working directory comes first, then the folder of the program (a release unpacked anywhere), then an
+// install's share folder beside its bin folder.
+TEST(Music, FindsTheTrackInTheWorkingDirectoryThenBesideTheProgramThenInstalled) {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("tesselune-track-" + std::to_string(::getpid()));
+    const fs::path work = root / "work", bin = root / "prefix/bin";
+    const fs::path installed = root / "prefix/share/tesselune/Resource/Glacierhorn.mp3";
+    const fs::path beside = bin / "Resource/Glacierhorn.mp3", local = work / "Resource/Glacierhorn.mp3";
+    for (const fs::path& file : {installed, beside, local}) {
+        fs::create_directories(file.parent_path());
+        std::ofstream(file) << "track";
+    }
+    const fs::path previous = fs::current_path();
+    fs::current_path(work);
+    const std::string exeDirectory = bin.string() + "/";
+    EXPECT_EQ(FindTrack(exeDirectory), "Resource/Glacierhorn.mp3");
+    fs::remove(local);
+    EXPECT_EQ(fs::path(FindTrack(exeDirectory)), fs::path(exeDirectory + "Resource/Glacierhorn.mp3"));
+    fs::remove(beside);
+    EXPECT_TRUE(fs::equivalent(FindTrack(exeDirectory), installed));
+    fs::remove(installed);
+    EXPECT_EQ(FindTrack(exeDirectory), "Resource/Glacierhorn.mp3");  // none: the show's own path, silent
+    fs::current_path(previous);
+    fs::remove_all(root);
 }
 
 TEST(SpectrumLevels, ThreeTimesTheRootOfBins20_50And200) {
