@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/exit_on_interrupt.h"
 #include "platform/gl.h"
 
 namespace {
@@ -151,6 +152,7 @@ void* GetGLProcAddress(const char* name) {
 
 void ReportFailure(const char* text) {
     std::fprintf(stderr, "%s\n", text);
+    const ExitOnInterrupt interrupts;  // the box waits for a person; a signal still ends the process
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, "ERROR", text, nullptr);
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/exit_on_interrupt.h"
 #include "platform/gl.h"
 
 namespace {
@@ -69,6 +70,8 @@ void* GetGLProcAddress(const char* name) {
 
 void ReportFailure(const char* text) {
     std::fprintf(stderr, "%s\n", text);
+    const ExitOnInterrupt
+        interrupts;  // the box waits for a person; a console's Ctrl-C still ends the process
     MessageBoxA(nullptr, text, "ERROR", MB_ICONWARNING);
 }
 
