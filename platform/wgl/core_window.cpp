@@ -70,8 +70,8 @@ void* GetGLProcAddress(const char* name) {
 
 void ReportFailure(const char* text) {
     std::fprintf(stderr, "%s\n", text);
-    const ExitOnInterrupt
-        interrupts;  // the box waits for a person; a console's Ctrl-C still ends the process
+    // The box waits for a person; a console's Ctrl-C still ends the process.
+    const ExitOnInterrupt interrupts;
     MessageBoxA(nullptr, text, "ERROR", MB_ICONWARNING);
 }
 
