@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -28,39 +29,29 @@ void NoteStopSignal(int signal) {
     stopSignal = signal;
 }
 
-// The one line that says why ffmpeg failed, from its log: the first complaint, which is usually the cause,
-// and the last, which is what it gave up on; without the "[component @ address]" tags.
-std::string FfmpegReason(FILE* log) {
-    std::string first, last, line;
-    if (log == nullptr) return first;
+// Everything ffmpeg wrote on its standard error.
+std::string ReadLog(FILE* log) {
+    std::string text;
+    if (log == nullptr) return text;
     std::rewind(log);
-    const auto take = [&] {
-        // Indented lines are notes such as "Last message repeated 3 times".
-        if (!line.empty() && line[0] != ' ') {
-            while (line[0] == '[' && line.find(" @ ") < line.find(']') &&
-                   line.find("] ") != std::string::npos)
-                line.erase(0, line.find("] ") + 2);
-            (first.empty() ? first : last) = line;
-        }
-        line.clear();
-    };
-    for (int c; (c = std::fgetc(log)) != EOF;) {
-        if (c == '\n') {
-            take();
-        } else {
-            line += static_cast<char>(c);
-        }
-    }
-    take();
-    return last.empty() || last == first ? first : first + "; " + last;
+    for (int c; (c = std::fgetc(log)) != EOF;) text += static_cast<char>(c);
+    return text;
 }
 
-// What ended ffmpeg, from its wait status and its log.
-std::string FfmpegEnd(int status, FILE* log) {
-    std::string reason = FfmpegReason(log);
-    if (!reason.empty()) return reason;
-    if (WIFSIGNALED(status)) return "ffmpeg was ended by signal " + std::to_string(WTERMSIG(status));
-    return "ffmpeg exited with code " + std::to_string(WEXITSTATUS(status));
+// The one line that says why ffmpeg failed, from its log: the first complaint, which is usually the cause,
+// and the last, which is what it gave up on; without the "[component @ address]" tags.
+std::string FfmpegReason(const std::string& log) {
+    std::string first, last;
+    for (size_t start = 0, end; start < log.size(); start = end + 1) {
+        end = std::min(log.find('\n', start), log.size());
+        std::string line = log.substr(start, end - start);
+        // Indented lines are notes such as "Last message repeated 3 times".
+        if (line.empty() || line[0] == ' ') continue;
+        while (line[0] == '[' && line.find(" @ ") < line.find(']') && line.find("] ") != std::string::npos)
+            line.erase(0, line.find("] ") + 2);
+        (first.empty() ? first : last) = line;
+    }
+    return last.empty() || last == first ? first : first + "; " + last;
 }
 
 // One run of ffmpeg: its own process group (a terminal's Ctrl-C is the tool's to pass on), the lowest
@@ -119,8 +110,19 @@ public:
         pid_ = -1;
         return status;
     }
-    bool Succeeded(int status) const { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
-    std::string End(int status) const { return FfmpegEnd(status, log_); }
+    // Whether it exited with success and had nothing to say about `output` (if named): ffmpeg 5 exits with
+    // success when the end of its output cannot be written.
+    bool Succeeded(int status, const std::string& output) const {
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
+               (output.empty() || ReadLog(log_).find(output) == std::string::npos);
+    }
+    // What ended it, from its wait status and its log.
+    std::string End(int status) const {
+        std::string reason = FfmpegReason(ReadLog(log_));
+        if (!reason.empty()) return reason;
+        if (WIFSIGNALED(status)) return "ffmpeg was ended by signal " + std::to_string(WTERMSIG(status));
+        return "ffmpeg exited with code " + std::to_string(WEXITSTATUS(status));
+    }
 
 private:
     pid_t pid_ = -1;
@@ -166,7 +168,7 @@ public:
             return false;
         }
         const int status = trial.Wait(false);
-        if (!trial.Succeeded(status)) {
+        if (!trial.Succeeded(status, "")) {
             error_ = "ffmpeg refuses a " + std::to_string(span.width) + "x" + std::to_string(span.height) +
                      " video at " + std::to_string(span.fps) +
                      " frames/s with this track: " + trial.End(status);
@@ -207,7 +209,7 @@ public:
         pipe_ = -1;
         const int status = ffmpeg_.Wait(false);
         if (StopSignal() != 0) return error_ = "stopped", false;
-        if (!ffmpeg_.Succeeded(status))
+        if (!ffmpeg_.Succeeded(status, "file:" + Partial()))
             return error_ = "ffmpeg failed to encode the video: " + ffmpeg_.End(status), false;
         if (std::rename(Partial().c_str(), output_.c_str()) != 0) {
             return error_ = output_ + ": " + std::strerror(errno), false;
