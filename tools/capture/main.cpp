@@ -60,6 +60,10 @@ int Still(const CaptureOptions& options) {
 class Progress {
 public:
     explicit Progress(int total) : total_(total), terminal_(isatty(STDERR_FILENO)) {}
+    // A run that stops early ends its progress line, so that its last words stand on a line of their own.
+    ~Progress() {
+        if (open_) std::fputc('\n', stderr);
+    }
     void Done(int frames) {
         const double elapsed = Seconds(start_);
         if (!terminal_ && frames < total_ && Seconds(lastLine_) < 5.0) return;
@@ -69,6 +73,7 @@ public:
         const int left = static_cast<int>(std::lround((total_ - frames) / std::max(fps, 1e-9)));
         std::fprintf(stderr, "%sframe %d of %d, %.1f frames/s, %d:%02d left%s", terminal_ ? "\r" : "", frames,
                      total_, fps, left / 60, left % 60, terminal_ && frames < total_ ? "" : "\n");
+        open_ = terminal_ && frames < total_;
     }
     double Rate(int frames) const { return frames / std::max(Seconds(start_), 1e-9); }
 
@@ -78,7 +83,7 @@ private:
         return std::chrono::duration<double>(Clock::now() - since).count();
     }
     int total_;
-    bool terminal_;
+    bool terminal_, open_ = false;
     Clock::time_point start_ = Clock::now(), lastLine_ = start_;
 };
 
