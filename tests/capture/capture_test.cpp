@@ -238,6 +238,7 @@ TEST_F(CaptureTool, ErrorsSayWhatIsWrongAndLeaveNothingBehind) {
     const Outcome fullFrames = Capture(frames + "0.75 --from 0.1", fullDisk);
     EXPECT_EQ(fullFrames.code, 1);
     EXPECT_NE(fullFrames.err.find("Write Error"), std::string::npos) << "libpng's words\n" << fullFrames.err;
+    EXPECT_NE(fullFrames.err.find("frames/frame_000000.png: "), std::string::npos) << fullFrames.err;
     EXPECT_NE(fullFrames.err.find("File too large"), std::string::npos) << fullFrames.err;
     EXPECT_EQ(ProblemLines(fullFrames.err), 1) << fullFrames.err;
     EXPECT_EQ(folder(), before);

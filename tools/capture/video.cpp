@@ -237,7 +237,9 @@ public:
         if (!finished_) fs::remove_all(fresh_, ignored);
     }
     bool Write(const uint8_t* rgb) override {
-        return WritePng(fresh_ / Name(frames_++), rgb, width_, height_, error_);
+        if (WritePng(fresh_ / Name(frames_++), rgb, width_, height_, error_)) return true;
+        error_.replace(0, fresh_.string().size(), dir_.string());  // the frame as it would have been named
+        return false;
     }
     bool Finish() override {
         std::error_code error;
