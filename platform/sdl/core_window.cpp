@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/exit_on_interrupt.h"
 #include "platform/gl.h"
 
 namespace {
@@ -152,6 +153,7 @@ void* GetGLProcAddress(const char* name) {
 
 void ReportFailure(const char* text, const char* reason) {
     WriteFailure(text, reason);
+    const ExitOnInterrupt interrupts;  // the box waits for a person; a signal still ends the process
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, "ERROR", text, nullptr);
 }
 

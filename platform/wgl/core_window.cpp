@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/exit_on_interrupt.h"
 #include "platform/gl.h"
 
 namespace {
@@ -84,6 +85,8 @@ void* GetGLProcAddress(const char* name) {
 
 void ReportFailure(const char* text, const char* reason) {
     WriteFailure(text, reason);
+    // The box waits for a person; a console's Ctrl-C still ends the process.
+    const ExitOnInterrupt interrupts;
     MessageBoxA(nullptr, text, "ERROR", MB_ICONWARNING);
 }
 

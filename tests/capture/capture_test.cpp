@@ -1,10 +1,13 @@
 // The capture tool as a user runs it: stills, videos, and its refusals.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -92,6 +95,7 @@ protected:
         std::erase(names, "stderr.txt");
         std::erase(names, "track.wav");
         std::erase(names, "probe.txt");
+        std::sort(names.begin(), names.end());
         return names;
     }
     fs::path dir_;
@@ -138,25 +142,30 @@ TEST_F(CaptureTool, StillsAreDeterministicAndMatchTheVideosFrames) {
 
 TEST_F(CaptureTool, ShortVideoHasItsFramesDurationAndSound) {
     MakeTrack(2.0);
-    const Outcome run = Capture("video --size 64x36 --fps 8 --to 0.5 --track track.wav --output show.mp4");
-    ASSERT_EQ(run.code, 0) << run.err;
-    EXPECT_NE(run.err.find("frame 4 of 4"), std::string::npos) << run.err;
-    const fs::path probe = dir_ / "probe.txt";
-    ASSERT_EQ(
-        std::system(("ffprobe -v error -show_entries stream=codec_type,codec_name,nb_frames,width,height "
-                     "-show_entries format=duration -of default=noprint_wrappers=1 '" +
-                     (dir_ / "show.mp4").string() + "' >'" + probe.string() + "'")
-                        .c_str()),
-        0);
-    const std::string info = ReadFile(probe);
-    EXPECT_NE(info.find("codec_name=h264"), std::string::npos) << info;
-    EXPECT_NE(info.find("width=64\nheight=36"), std::string::npos) << info;
-    EXPECT_NE(info.find("nb_frames=4"), std::string::npos) << info;
-    EXPECT_NE(info.find("codec_type=audio"), std::string::npos) << info;
-    const size_t duration = info.find("duration=");
-    ASSERT_NE(duration, std::string::npos);
-    EXPECT_NEAR(std::stod(info.substr(duration + 9)), 0.5, 0.05) << info;
-    EXPECT_EQ(Files(), std::vector<std::string>{"show.mp4"}) << "nothing left beside the video";
+    // The second span lies past the end of the track: its sound is silence.
+    for (const std::string span : {"--to 0.5", "--from 5 --to 5.5"}) {
+        const Outcome run = Capture("video --size 64x36 --fps 8 --track track.wav --output show.mp4 " + span);
+        ASSERT_EQ(run.code, 0) << run.err;
+        EXPECT_NE(run.err.find("frame 4 of 4"), std::string::npos) << run.err;
+        const fs::path probe = dir_ / "probe.txt";
+        ASSERT_EQ(std::system(("ffprobe -v error -show_entries "
+                               "stream=codec_type,codec_name,nb_frames,width,height,duration "
+                               "-show_entries format=duration -of default=noprint_wrappers=1 '" +
+                               (dir_ / "show.mp4").string() + "' >'" + probe.string() + "'")
+                                  .c_str()),
+                  0);
+        const std::string info = ReadFile(probe);
+        EXPECT_NE(info.find("codec_name=h264"), std::string::npos) << info;
+        EXPECT_NE(info.find("width=64\nheight=36"), std::string::npos) << info;
+        EXPECT_NE(info.find("nb_frames=4"), std::string::npos) << info;
+        EXPECT_NE(info.find("codec_type=audio"), std::string::npos) << span << "\n" << info;
+        // The video's, the sound's and the file's.
+        int durations = 0;
+        for (size_t at = 0; (at = info.find("duration=", at)) != std::string::npos; at += 9, ++durations)
+            EXPECT_NEAR(std::atof(info.c_str() + at + 9), 0.5, 0.05) << span << "\n" << info;
+        EXPECT_EQ(durations, 3) << span << "\n" << info;
+        EXPECT_EQ(Files(), std::vector<std::string>{"show.mp4"}) << "nothing left beside the video";
+    }
 }
 
 TEST_F(CaptureTool, ErrorsSayWhatIsWrongAndLeaveNothingBehind) {
@@ -182,7 +191,14 @@ TEST_F(CaptureTool, ErrorsSayWhatIsWrongAndLeaveNothingBehind) {
         {"dance", 2, "dance"},
         {"still --time 1 --size 100000x10 --output x.png", 1, "100000x10"},
         {"video --size 64x36 --to 0.1 --track missing.wav --output x.mp4", 1, "missing.wav"},
-        {"video --size 64x36 --to 0.1 --track track.wav --output no/such/dir/x.mp4", 1, "ffmpeg"},
+        {"video --size 64x36 --to 0.1 --track track.wav --output no/such/dir/x.mp4", 1,
+         "No such file or directory"},
+        // Beyond what times and frame counts can be.
+        {"still --time 1e300 --output x.png", 2, "--time"},
+        {"video --to 3e6 --fps 1000 --output x.mp4", 2, "frames"},
+        // Refused by ffmpeg, which says why, before a frame is drawn.
+        {"video --size 16384x16384 --to 0.1 --track track.wav --output x.mp4", 1, "is invalid"},
+        {"video --size 64x36 --to 0.1 --track track.wav --frames no/such/frames", 1, "no/such/frames"},
     };
     for (const auto& c : cases) {
         const Outcome run = Capture(c.args);
@@ -196,6 +212,92 @@ TEST_F(CaptureTool, ErrorsSayWhatIsWrongAndLeaveNothingBehind) {
     EXPECT_EQ(noFfmpeg.code, 1);
     EXPECT_NE(noFfmpeg.err.find("ffmpeg"), std::string::npos) << noFfmpeg.err;
     EXPECT_TRUE(Files().empty());
+
+    // A full disk (a file size limit here), for ffmpeg and for the frames.
+    const std::string fullDisk = "ulimit -f 16 && trap '' XFSZ &&";
+    const Outcome fullVideo =
+        Capture("video --size 64x36 --fps 8 --to 1 --track track.wav --output x.mp4", fullDisk);
+    EXPECT_EQ(fullVideo.code, 1);
+    EXPECT_NE(fullVideo.err.find("File too large"), std::string::npos) << fullVideo.err;
+    EXPECT_EQ(ProblemLines(fullVideo.err), 1) << fullVideo.err;
+    EXPECT_TRUE(Files().empty());
+
+    // A rerun of --frames: a failed one keeps the earlier frames, a good one replaces them; other files stay.
+    const std::string frames = "video --size 320x180 --fps 8 --track track.wav --frames frames --to ";
+    ASSERT_EQ(Capture(frames + "0.5").code, 0);
+    std::ofstream(dir_ / "frames/notes.txt") << "mine";
+    const auto folder = [&] {
+        std::vector<std::string> files;
+        for (const auto& entry : fs::directory_iterator(dir_ / "frames"))
+            files.push_back(entry.path().filename().string() + ":" + ReadFile(entry.path()));
+        std::sort(files.begin(), files.end());
+        return files;
+    };
+    const std::vector<std::string> before = folder();
+    ASSERT_EQ(before.size(), 5u);
+    const Outcome fullFrames = Capture(frames + "0.75 --from 0.1", fullDisk);
+    EXPECT_EQ(fullFrames.code, 1);
+    EXPECT_NE(fullFrames.err.find("Write Error"), std::string::npos) << "libpng's words\n" << fullFrames.err;
+    EXPECT_NE(fullFrames.err.find("frames/frame_000000.png: "), std::string::npos) << fullFrames.err;
+    EXPECT_NE(fullFrames.err.find("File too large"), std::string::npos) << fullFrames.err;
+    EXPECT_EQ(ProblemLines(fullFrames.err), 1) << fullFrames.err;
+    EXPECT_EQ(folder(), before);
+    EXPECT_EQ(Files(), std::vector<std::string>{"frames"});
+    ASSERT_EQ(Capture(frames + "0.25 --from 0.1").code, 0);
+    const std::vector<std::string> after = folder();
+    ASSERT_EQ(after.size(), 3u);
+    EXPECT_EQ(after[0].substr(0, 17), "frame_000000.png:");
+    EXPECT_NE(after[0], before[0]) << "frame 0 of the second run is at 0.1 s";
+    EXPECT_EQ(after[1].substr(0, 17), "frame_000001.png:");
+    EXPECT_EQ(after[2], "notes.txt:mine");
+    EXPECT_EQ(Files(), std::vector<std::string>{"frames"});
+    fs::remove_all(dir_ / "frames");
+
+    // Names that look like an option or another protocol are files.
+    fs::copy_file(dir_ / "track.wav", dir_ / "pipe:0");
+    const Outcome names = Capture("video --size 64x36 --fps 8 --to 0.5 --track pipe:0 --output -x.mp4");
+    EXPECT_EQ(names.code, 0) << names.err;
+    EXPECT_EQ(Files(), (std::vector<std::string>{"-x.mp4", "pipe:0"})) << names.err;
+}
+
+// A signal mid-video stops ffmpeg and leaves nothing, with the shell's exit code for it.
+TEST_F(CaptureTool, SignalsMidVideoLeaveNothing) {
+    MakeTrack(1.0);
+    for (const auto& [signal, code] : {std::pair{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}}) {
+        const fs::path err = dir_ / "stderr.txt";
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            if (chdir(dir_.c_str()) != 0 || !std::freopen(err.c_str(), "w", stderr)) _exit(99);
+            execl(CAPTURE_TOOL, CAPTURE_TOOL, "video", "--size", "64x36", "--fps", "1000", "--to", "200",
+                  "--track", "track.wav", "--output", "x.mp4", nullptr);
+            _exit(98);
+        }
+        // Under way once ffmpeg has written the start of the video.
+        const int watch = inotify_init1(IN_CLOEXEC);
+        inotify_add_watch(watch, dir_.c_str(), IN_CREATE | IN_MODIFY);
+        const fs::path part = dir_ / "x.mp4.part";
+        std::error_code missing;
+        for (pollfd ready{watch, POLLIN, 0}; fs::file_size(part, missing) == 0 || missing;) {
+            ASSERT_EQ(poll(&ready, 1, 60000), 1) << "no video under way";
+            char events[4096];
+            ASSERT_GT(read(watch, events, sizeof events), 0);
+        }
+        close(watch);
+        kill(pid, signal);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == code) << signal << ": " << status;
+        const std::string said = ReadFile(err);
+        EXPECT_NE(said.find("stopped by SIG"), std::string::npos) << said;
+        EXPECT_EQ(ProblemLines(said), 1) << said;
+        EXPECT_TRUE(Files().empty()) << signal;
+        // ffmpeg, which works in this folder, has ended too.
+        for (const auto& process : fs::directory_iterator("/proc")) {
+            std::error_code gone;
+            EXPECT_NE(fs::read_symlink(process.path() / "cwd", gone), dir_) << process.path();
+        }
+    }
 }
 
 TEST(FlipToRgb, TopRowFirstWithoutAlpha) {

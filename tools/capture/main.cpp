@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <deque>
 #include <mutex>
@@ -23,6 +24,15 @@ constexpr int kUsage = 2, kFailure = 1;
 int Fail(const std::string& message) {
     std::fprintf(stderr, "tesselune-capture: %s\n", message.c_str());
     return kFailure;
+}
+
+// A video's failure, or its stop by a signal, in which case the exit code is the shell's for the signal.
+int FailVideo(const std::string& message) {
+    const int signal = StopSignal();
+    if (signal == 0) return Fail(message);
+    const char* name = signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP";
+    std::fprintf(stderr, "tesselune-capture: stopped by %s, nothing written\n", name);
+    return 128 + signal;
 }
 
 int Still(const CaptureOptions& options) {
@@ -50,6 +60,10 @@ int Still(const CaptureOptions& options) {
 class Progress {
 public:
     explicit Progress(int total) : total_(total), terminal_(isatty(STDERR_FILENO)) {}
+    // A run that stops early ends its progress line, so that its last words stand on a line of their own.
+    ~Progress() {
+        if (open_) std::fputc('\n', stderr);
+    }
     void Done(int frames) {
         const double elapsed = Seconds(start_);
         if (!terminal_ && frames < total_ && Seconds(lastLine_) < 5.0) return;
@@ -59,6 +73,7 @@ public:
         const int left = static_cast<int>(std::lround((total_ - frames) / std::max(fps, 1e-9)));
         std::fprintf(stderr, "%sframe %d of %d, %.1f frames/s, %d:%02d left%s", terminal_ ? "\r" : "", frames,
                      total_, fps, left / 60, left % 60, terminal_ && frames < total_ ? "" : "\n");
+        open_ = terminal_ && frames < total_;
     }
     double Rate(int frames) const { return frames / std::max(Seconds(start_), 1e-9); }
 
@@ -68,7 +83,7 @@ private:
         return std::chrono::duration<double>(Clock::now() - since).count();
     }
     int total_;
-    bool terminal_;
+    bool terminal_, open_ = false;
     Clock::time_point start_ = Clock::now(), lastLine_ = start_;
 };
 
@@ -123,7 +138,7 @@ private:
                 queued_.pop_front();
             }
             FlipToRgb(frame->data(), width_, height_, rgb.data());
-            const bool written = sink_.Write(rgb.data());
+            const bool written = StopSignal() == 0 && sink_.Write(rgb.data());
             std::lock_guard lock(mutex_);
             free_.push_back(frame);
             failed_ |= !written;
@@ -143,33 +158,43 @@ private:
 };
 
 int Video(const CaptureOptions& options) {
-    const double end = options.to.value_or(kShowEnd);
-    const int total = static_cast<int>(std::ceil((end - options.from) * options.fps - 1e-9));
+    CatchStopSignals();
     std::string error;
     std::unique_ptr<TrackLevels> track = TrackLevels::Open(options.track, error);
-    if (track == nullptr) return Fail(error);
-    std::unique_ptr<ShowRenderer> renderer = ShowRenderer::Create(options.width, options.height, error);
-    if (renderer == nullptr) return Fail(error);
+    if (track == nullptr) return FailVideo(error);
+    // The output first: what ffmpeg refuses is known before a frame is drawn.
     const VideoSpan span{options.width, options.height, options.fps, options.from,
-                         static_cast<double>(total) / options.fps};
+                         static_cast<double>(options.frames) / options.fps};
     std::unique_ptr<FrameSink> sink =
-        options.framesDir.empty() ? OpenVideo(options.output, options.track, span, error)
-                                  : OpenFrames(options.framesDir, options.width, options.height, error);
-    if (sink == nullptr) return Fail(error);
-
-    Progress progress(total);
-    FrameWriter writer(*sink, options.width, options.height);
-    for (int n = 0; n < total; ++n) {
-        std::vector<uint8_t>* frame = writer.Acquire();
-        if (frame == nullptr) break;
-        const double time = options.from + static_cast<double>(n) / options.fps;
-        renderer->Draw(ScheduledScene(time), time, track->At(time));
-        renderer->Read(frame->data());
-        writer.Submit(frame);
-        progress.Done(n + 1);
+        StopSignal() != 0           ? nullptr
+        : options.framesDir.empty() ? OpenVideo(options.output, options.track, span, error)
+                                    : OpenFrames(options.framesDir, options.width, options.height, error);
+    if (sink == nullptr) return FailVideo(error);
+    std::unique_ptr<ShowRenderer> renderer = ShowRenderer::Create(options.width, options.height, error);
+    if (renderer == nullptr) {
+        sink.reset();
+        return FailVideo(error);
     }
-    if (!writer.Close() || !sink->Finish()) return Fail(sink->Error());
-    return 0;
+
+    bool written = false;
+    {
+        Progress progress(options.frames);
+        FrameWriter writer(*sink, options.width, options.height);
+        for (int n = 0; n < options.frames && StopSignal() == 0; ++n) {
+            std::vector<uint8_t>* frame = writer.Acquire();
+            if (frame == nullptr) break;
+            const double time = options.from + static_cast<double>(n) / options.fps;
+            renderer->Draw(ScheduledScene(time), time, track->At(time));
+            renderer->Read(frame->data());
+            writer.Submit(frame);
+            progress.Done(n + 1);
+        }
+        written = writer.Close() && StopSignal() == 0 && sink->Finish();
+    }
+    if (written) return 0;
+    error = sink->Error();
+    sink.reset();  // what was written goes before the line that says so
+    return FailVideo(error);
 }
 
 }  // namespace

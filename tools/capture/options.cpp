@@ -1,6 +1,7 @@
 #include "tools/capture/options.h"
 
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <string_view>
 
@@ -11,6 +12,10 @@ namespace {
 bool ParseDouble(std::string_view text, double& value) {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     return ec == std::errc() && end == text.data() + text.size() && std::isfinite(value);
+}
+
+bool ParseSeconds(std::string_view text, double& seconds) {
+    return ParseDouble(text, seconds) && std::abs(seconds) <= kMaxSeconds;
 }
 
 bool ParseInt(std::string_view text, int& value) {
@@ -46,6 +51,7 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
     options.mode = still ? CaptureOptions::Mode::Still : CaptureOptions::Mode::Video;
     if (!still) options.width = 1920, options.height = 1080;
     bool hasTime = false;
+    constexpr char kSecondsWanted[] = "a number of seconds from -1e9 to 1e9";
     for (int i = 1; i < argc; i += 2) {
         const std::string_view name = argv[i];
         if (i + 1 >= argc) return error = std::string(name) + " needs a value", false;
@@ -62,7 +68,7 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
         } else if (name == "--track") {
             options.track = value;
         } else if (still && name == "--time") {
-            if (!ParseDouble(value, options.time)) return bad("a finite number of seconds");
+            if (!ParseSeconds(value, options.time)) return bad(kSecondsWanted);
             hasTime = true;
         } else if (still && name == "--scene") {
             SceneId id;
@@ -78,10 +84,10 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
                 return bad("a whole number of frames per second from 1 to 1000");
             }
         } else if (!still && name == "--from") {
-            if (!ParseDouble(value, options.from)) return bad("a finite number of seconds");
+            if (!ParseSeconds(value, options.from)) return bad(kSecondsWanted);
         } else if (!still && name == "--to") {
             double to = 0.0;
-            if (!ParseDouble(value, to)) return bad("a finite number of seconds");
+            if (!ParseSeconds(value, to)) return bad(kSecondsWanted);
             options.to = to;
         } else if (!still && name == "--frames") {
             options.framesDir = value;
@@ -97,8 +103,15 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
     }
     if (!still) {
         if (options.from < 0.0) return error = "--from must not be negative", false;
-        if (options.from >= options.to.value_or(kShowEnd))
-            return error = "--to must come after --from", false;
+        const double end = options.to.value_or(kShowEnd);
+        if (options.from >= end) return error = "--to must come after --from", false;
+        const double frames = std::ceil((end - options.from) * options.fps - 1e-9);
+        if (frames > INT_MAX) {
+            return error = "a video of at most " + std::to_string(INT_MAX) + " frames, not " +
+                           std::to_string(static_cast<long long>(frames)),
+                   false;
+        }
+        options.frames = static_cast<int>(frames);
         if (!options.output.empty() && (options.width % 2 != 0 || options.height % 2 != 0)) {
             return error = "a video needs an even width and height", false;
         }

@@ -13,6 +13,10 @@ constexpr char kCaptureUsage[] =
     "--frames DIR)\n"
     "       either may take --track FILE (default %s)\n";  // the show's track path
 
+// The most seconds a time may lie from the start of the show either way: far beyond any track, and near
+// enough for every time to be a sample position and every span a frame count.
+constexpr double kMaxSeconds = 1e9;
+
 struct CaptureOptions {
     enum class Mode { Still, Video };
     Mode mode = Mode::Still;
@@ -23,6 +27,7 @@ struct CaptureOptions {
     int fps = 60;
     double from = 0.0;
     std::optional<double> to;  // video: the end, else the end of the show
+    int frames = 0;            // video: how many are drawn, at --from + n / --fps before the end
     std::string output;        // the PNG or the video file
     std::string framesDir;     // video: numbered PNGs instead of a video
     std::string track = kTrackPath;

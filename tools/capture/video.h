@@ -23,9 +23,18 @@ struct VideoSpan {
     double from, seconds;  // the span of the show the frames cover, for the audio
 };
 
-// Pipes raw RGB frames into ffmpeg, which encodes them with the track muxed in, cut to the same span.
-// Null, with the reason in `error`, when ffmpeg cannot be started.
+// Pipes raw RGB frames into ffmpeg, which encodes them with the track muxed in, cut to the same span, and
+// silence where the track has ended. Before that, a trial run of ffmpeg on one blank frame checks that it
+// takes the size, the rate and the track. Null, with the reason in `error`, when ffmpeg cannot be started or
+// refuses.
 std::unique_ptr<FrameSink> OpenVideo(const std::string& output, const std::string& track,
                                      const VideoSpan& span, std::string& error);
-// Writes frame_000000.png, frame_000001.png, ... into `dir`, which is made if missing.
+// Writes frame_000000.png, frame_000001.png, ... into a new folder beside `dir`, which become the frames of
+// `dir` (made if missing) once finished, replacing those of an earlier run; other files there stay.
 std::unique_ptr<FrameSink> OpenFrames(const std::string& dir, int width, int height, std::string& error);
+
+// From here on SIGINT, SIGTERM and SIGHUP (unless ignored) only stop a video: the frame at hand is finished,
+// ffmpeg is stopped and nothing is kept. Blocking calls they break off see EINTR.
+void CatchStopSignals();
+// The stopping signal received, or 0.
+int StopSignal();
