@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "scenes/scene.h"
+#include "scenes/scene2_particles.h"
 #include "shaders/shader_texts.h"
 
 namespace scene_name {
@@ -20,7 +21,6 @@ TESSELUNE_SCENE(Sceneb);  // opaque black
 TESSELUNE_SCENE(Scenew);  // opaque white
 TESSELUNE_SCENE(Scene0);
 TESSELUNE_SCENE(Scene1);
-TESSELUNE_SCENE(Scene2);
 TESSELUNE_SCENE(Scene3);
 TESSELUNE_SCENE(Scene4);
 TESSELUNE_SCENE(Scene5);

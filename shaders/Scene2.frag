@@ -15,9 +15,8 @@ vec2 rotated(vec2 v, vec2 step) {
 
 void main(void) {
     vec3 pos = vec3(val.x / 2.0, 3.0 + val.y / 4.0, -25.0) + sin(val.z + time);
-    vec3 dir = normalize(vec3((gl_FragCoord.x - resolution.x * 0.5) / resolution.x + min(-0.5 + time / 100.0, 0.0),
-                              (gl_FragCoord.y - resolution.y * 0.5) / resolution.x - 0.1, 1.0));
-    vec3 color = vec3(0.1, 0.15, 0.2) * gl_FragCoord.y / resolution.y;
+    vec3 dir = particleView(gl_FragCoord.xy, resolution, min(-0.5 + time / 100.0, 0.0));
+    vec3 color = particleBackground(gl_FragCoord.y, resolution.y);
 
     // The particle at (x, y) lies at (x + across * sin(acrossPhase + 0.7 y), height * h(heightPhase + 0.5 (x + y)),
     // y + the depth weights applied to (cos, sin)(depthPhase - 0.7 x)), where h is the tangent under the first
@@ -87,20 +86,12 @@ void main(void) {
             float dist2 = dot(diff, diff);
             float gap = s.z - pos.z;
 
-            // A disc of radius 1 across the view line, its edge 2 / gap wide. A line that passes outside
-            // the edge (dist >= 1 + 2 / gap, tested with a margin and without a root) sees only the dimming.
-            float invalpha = 1.0;
-            vec3 light = vec3(0.0);
-            if (dist2 * gap * gap < (gap + 2.0) * (gap + 2.0) * 1.0001) {
-                float dist = sqrt(dist2);
-                float dofdist = clamp((dist - 1.0) * gap * 0.5, -1.0, 1.0);
-                float inner = 1.0 - abs(dofdist);
-                invalpha = sign(dofdist) * (1.0 - inner * sqrt(inner)) * 0.5 + 0.5;
-                vec3 lit = diff + vec3(0.0, 0.0, lightLift);
-                light = lightColor * (dist2 * dist * (lit.x + lit.y + lit.z) * inversesqrt(dot(lit, lit)) *
-                                      (1.0 - invalpha));
-            }
-            color = color * invalpha * 0.995 + light + tint;
+            // A line that passes outside the disc's edge (dist >= 1 + 2 / gap, tested with a margin and without a
+            // root) sees only the dimming.
+            vec4 disc = vec4(0.0, 0.0, 0.0, 1.0);
+            if (dist2 * gap * gap < (gap + 2.0) * (gap + 2.0) * 1.0001)
+                disc = particleDisc(diff, dist2, gap, lightColor, lightLift);
+            color = color * disc.w * 0.995 + disc.xyz + tint;
 
             diagonal = rotated(diagonal, DIAGONAL_STEP);
             column = rotated(column, COLUMN_STEP);

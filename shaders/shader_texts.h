@@ -6,6 +6,7 @@ namespace shader_text {
 
 extern const char Vertex[];
 extern const char NoiseKit[];
+extern const char ParticleDisc[];  // Scene2's particles, which every way of drawing them shares
 extern const char Sceneb[];
 extern const char Scenew[];
 extern const char Scene0[];

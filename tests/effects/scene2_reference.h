@@ -2,7 +2,8 @@
 // faster way of drawing Scene2 must keep.
 #pragma once
 
-inline constexpr char kScene2Reference[] = R"glsl(// Scene2: a field of 15 x 15 soft-edged particle discs seen from a swaying camera, over a dark blue gradient.
+inline constexpr char kScene2Reference[] =
+    R"glsl(// Scene2: a field of 15 x 15 soft-edged particle discs seen from a swaying camera, over a dark blue gradient.
 uniform float time;
 uniform vec2 resolution;
 uniform vec3 val;
