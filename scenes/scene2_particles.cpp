@@ -109,7 +109,9 @@ bool BlendsFloatTargets(std::string& versionLine) {
     for (const char* name : kNeededFunctions) {
         if (GetGLProcAddress(name) == nullptr) return false;
     }
-    versionLine = es ? "#version 300 es\nprecision highp float;\n" : "#version 130\n";
+    // The float target is read at full precision too, not at the lower default of an ES sampler.
+    versionLine =
+        es ? "#version 300 es\nprecision highp float;\nprecision highp sampler2D;\n" : "#version 130\n";
     return true;
 }
 

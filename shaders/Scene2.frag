@@ -9,6 +9,10 @@ uniform float scenetime;
 const vec2 DIAGONAL_STEP = vec2(0.87758255, 0.47942554);  // cos, sin of 0.5
 const vec2 COLUMN_STEP = vec2(0.76484219, -0.64421769);   // cos, sin of -0.7
 
+// Each pass keeps 0.995 of the colour behind it: 1 / 0.995, and what 225 passes keep, 0.995^225.
+const float UNDIMMING = 1.0050251;
+const float DIMMED = 0.32373797;
+
 vec2 rotated(vec2 v, vec2 step) {
     return vec2(v.x * step.x - v.y * step.y, v.x * step.y + v.y * step.x);
 }
@@ -52,7 +56,7 @@ void main(void) {
     }
 
     // 1 - invalpha is a particle's opacity and light its own colour; what lies behind is dimmed at every pass,
-    // and under the second colour rule a faint tint is added at every pass.
+    // and under the second colour rule a faint tint is added at every pass (none under the first).
     vec3 lightColor, tint;
     float lightLift;
     if (time < scenetime * 13.0) {
@@ -68,6 +72,7 @@ void main(void) {
     }
     vec2 depthStart = vec2(cos(depthPhase + 4.9), sin(depthPhase + 4.9));
 
+    float undimmed = 1.0, tintBefore = 0.0;
     // No depth test: rows are painted from far (y = 7) to near, each particle over what lies behind it.
     for (int row = 0; row < 15; row++) {
         float y = 7.0 - float(row);
@@ -86,16 +91,22 @@ void main(void) {
             float dist2 = dot(diff, diff);
             float gap = s.z - pos.z;
 
-            // A line that passes outside the disc's edge (dist >= 1 + 2 / gap, tested with a margin and without a
-            // root) sees only the dimming.
-            vec4 disc = vec4(0.0, 0.0, 0.0, 1.0);
-            if (dist2 * gap * gap < (gap + 2.0) * (gap + 2.0) * 1.0001)
-                disc = particleDisc(diff, dist2, gap, lightColor, lightLift);
-            color = color * disc.w * 0.995 + disc.xyz + tint;
+            // Pass k makes color * invalpha * 0.995 + light + tint. The running colour is kept rescaled by
+            // 0.995^-k and less the tint of the passes so far, T = tint * (0.995^-1 + ... + 0.995^-(k-1)) before
+            // this one; then the pass is color * invalpha + (invalpha - 1) * T + light * 0.995^-k, and a line
+            // that passes outside the disc's edge (dist >= 1 + 2 / gap, tested with a margin and without a root)
+            // leaves it as it is.
+            undimmed *= UNDIMMING;
+            if (dist2 * gap * gap < (gap + 2.0) * (gap + 2.0) * 1.0001) {
+                vec4 disc = particleDisc(diff, dist2, gap, lightColor, lightLift);
+                color = color * disc.w + (disc.w - 1.0) * tintBefore * tint + disc.xyz * undimmed;
+            }
+            tintBefore += undimmed;
 
             diagonal = rotated(diagonal, DIAGONAL_STEP);
             column = rotated(column, COLUMN_STEP);
         }
     }
+    color = (color + tintBefore * tint) * DIMMED;
     gl_FragColor = vec4(color.x, color.y, color.z, 1.0);
 }

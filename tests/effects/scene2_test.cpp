@@ -30,21 +30,36 @@ double DimmedSum() {
     return sum;
 }
 
-class Scene2 : public ::testing::Test {
+// The scene's text over a float framebuffer, or (with the parameter true) the scene's particle path there.
+class Scene2 : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override {
         ASSERT_TRUE(canvas_.Ready());
         program_ = canvas_.Build(shader_text::Scene2);
+        particles_.Init();
+        ASSERT_EQ(particles_.DrawingPath(), Scene2Path::Particles);
     }
-    std::vector<float> Draw(const Uniforms& u) { return canvas_.DrawFloat(program_, u); }
+    std::vector<float> Draw(const Uniforms& u) {
+        if (!GetParam()) return canvas_.DrawFloat(program_, u);
+        glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        particles_.width = kW;
+        particles_.height = kH;
+        particles_.Render(u.time, u.val.data());
+        std::vector<float> pixels(4u * kW * kH);
+        glReadPixels(0, 0, kW, kH, GL_RGBA, GL_FLOAT, pixels.data());
+        return pixels;
+    }
     // The background of row y, from black at the bottom to the gradient's top colour.
     static double Gradient(int c, int y) { return kGradientTop[c] * (y + 0.5) / kH; }
 
     ShaderCanvas canvas_{kW, kH};
     uint32_t program_ = 0;
+    ::Scene2 particles_{Scene2Path::Particles};
 };
+INSTANTIATE_TEST_SUITE_P(TextAndParticlePath, Scene2, ::testing::Bool());
 
-TEST_F(Scene2, WithoutMusicEveryFrameIsTheSameOpaqueImage) {
+TEST_P(Scene2, WithoutMusicEveryFrameIsTheSameOpaqueImage) {
     for (double time : {0.0, -3.5}) {  // no audio device; a device but no track
         const std::vector<float> first = Draw(Uniforms{time});
         ASSERT_EQ(first.size(), 4u * kW * kH);
@@ -60,7 +75,7 @@ TEST_F(Scene2, WithoutMusicEveryFrameIsTheSameOpaqueImage) {
 // With the second level at 0 every particle lies in the plane y = 0, well below the camera: the top row looks
 // over the whole field and sees the background, dimmed by every pass, plus under colour rule 2 the tint of
 // every pass. Colour rule 2 begins exactly at 13 bars.
-TEST_F(Scene2, AViewLineThatMissesEveryParticleShowsTheDimmedGradient) {
+TEST_P(Scene2, AViewLineThatMissesEveryParticleShowsTheDimmedGradient) {
     const float thirteenBars = kBar * 13.0f;
     const std::array<float, 3> val = {0.8f, 0.0f, 1.3f};
     const float tint[3] = {std::sin(val[2]), std::sin(val[1]), std::sin(val[0])};
@@ -84,7 +99,7 @@ TEST_F(Scene2, AViewLineThatMissesEveryParticleShowsTheDimmedGradient) {
     }
 }
 
-TEST_F(Scene2, UnderColourRuleTwoSilentParticlesOnlyCutDarkDiscs) {
+TEST_P(Scene2, UnderColourRuleTwoSilentParticlesOnlyCutDarkDiscs) {
     const std::vector<float> px = Draw(Uniforms{42.0});
     ASSERT_EQ(px.size(), 4u * kW * kH);
     int discs = 0;
