@@ -13,6 +13,8 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+}  // namespace
+
 double DrawFrame(SceneBase& scene, double time, const std::array<float, 3>& levels) {
     const Clock::time_point start = Clock::now();
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
@@ -21,8 +23,6 @@ double DrawFrame(SceneBase& scene, double time, const std::array<float, 3>& leve
     glFinish();
     return SecondsSince(start);
 }
-
-}  // namespace
 
 std::optional<double> ShownAt(SceneId id) {
     double from = 0.0;
