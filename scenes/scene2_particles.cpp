@@ -195,7 +195,8 @@ class ParticleField {
 public:
     // The path on the current context, or null where the context lacks what it needs.
     static std::unique_ptr<ParticleField> Create();
-    void Draw(float width, float height, double time, const float* val);
+    // False, having drawn nothing, where the float target cannot take the size.
+    bool Draw(float width, float height, double time, const float* val);
 
 private:
     bool Resize(int width, int height);
@@ -347,11 +348,11 @@ void ParticleField::Layout(int width, int height, float time, const float* val) 
     }
 }
 
-void ParticleField::Draw(float width, float height, double time, const float* val) {
+bool ParticleField::Draw(float width, float height, double time, const float* val) {
     const int w = static_cast<int>(width), h = static_cast<int>(height);
-    if (w < 1 || h < 1) return;
+    if (w < 1 || h < 1) return true;  // no pixel to draw
     SavedState saved;
-    if ((w != width_ || h != height_) && !Resize(w, h)) return;
+    if ((w != width_ || h != height_) && !Resize(w, h)) return false;
     const float t = static_cast<float>(time);
     Layout(w, h, t, val);
 
@@ -386,6 +387,7 @@ void ParticleField::Draw(float width, float height, double time, const float* va
     gl::Uniform3f(gl::GetUniformLocation(resolve_, "tintSum"), tint_[0] * tintTotal_, tint_[1] * tintTotal_,
                   tint_[2] * tintTotal_);
     glDrawArrays(GL_TRIANGLES, 0, 3);
+    return true;
 }
 
 Scene2::Scene2(Scene2Path path) : path_(path) {}
@@ -398,9 +400,7 @@ void Scene2::Init() {
 }
 
 void Scene2::Render(double time, const float* val) {
-    if (particles_) {
-        particles_->Draw(width, height, time, val);
-    } else {
+    // A size the float target cannot take is drawn by the shader path.
+    if (!particles_ || !particles_->Draw(width, height, time, val))
         RenderProgram(program->id, width, height, time, val);
-    }
 }
