@@ -72,10 +72,24 @@ void main(void) {
     }
     vec2 depthStart = vec2(cos(depthPhase + 4.9), sin(depthPhase + 4.9));
 
+    // Under the third position rule a row's particles lie within `height` above or below the plane y = 0 and
+    // within 8 of the row in depth. A view line that stays farther from that slab than a disc reaches (at most
+    // 1 + 2 / 9) over all the row's depths misses every particle of the row.
+    bool wave = tangent == 0.0;
+    float slope = dir.y / dir.z, slab = abs(height) + 1.25;
+
     float undimmed = 1.0, tintBefore = 0.0;
     // No depth test: rows are painted from far (y = 7) to near, each particle over what lies behind it.
     for (int row = 0; row < 15; row++) {
         float y = 7.0 - float(row);
+        float nearHeight = pos.y + (y - 9.25 - pos.z) * slope, farHeight = nearHeight + 18.5 * slope;
+        if (wave && (min(nearHeight, farHeight) > slab || max(nearHeight, farHeight) < -slab)) {
+            for (int i = 0; i < 15; i++) {
+                undimmed *= UNDIMMING;
+                tintBefore += undimmed;
+            }
+            continue;
+        }
         float rowX = sin(acrossPhase + y * 0.7) * across;
         float diagonalAngle = heightPhase + (y - 7.0) * 0.5;
         vec2 diagonal = vec2(cos(diagonalAngle), sin(diagonalAngle));
