@@ -12,7 +12,7 @@ float SpectrumBuffer[1024];
 namespace {
 
 // The scene fields by SceneId, in the order the scenes are built.
-#define TESSELUNE_SCENE_FIELD(Name, field) &MainWindow::field,
+#define TESSELUNE_SCENE_FIELD(Name, field, kind) &MainWindow::field,
 constexpr SceneBase* MainWindow::*kSceneFields[] = {TESSELUNE_SCENES(TESSELUNE_SCENE_FIELD)};
 #undef TESSELUNE_SCENE_FIELD
 
@@ -33,7 +33,7 @@ MainWindow::MainWindow(audio::AudioLibrary& audio) : audio_(audio) {
     music = new Music(audio_, FindTrack(GetExeDirectory()));
     music->Load();
     if (music->ok) audio_.ChannelPlay(music->handle, false);
-#define TESSELUNE_BUILD_SCENE(Name, field) BuildScene<Name>(field);
+#define TESSELUNE_BUILD_SCENE(Name, field, kind) BuildScene<Name>(field);
     TESSELUNE_SCENES(TESSELUNE_BUILD_SCENE)
 #undef TESSELUNE_BUILD_SCENE
     viewportWidth = width;

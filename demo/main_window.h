@@ -29,7 +29,7 @@ public:
     int viewportWidth = 0;
     int viewportHeight = 0;
     Music* music = nullptr;
-#define TESSELUNE_SCENE_FIELD(Name, field) SceneBase* field = nullptr;
+#define TESSELUNE_SCENE_FIELD(Name, field, kind) SceneBase* field = nullptr;
     TESSELUNE_SCENES(TESSELUNE_SCENE_FIELD)  // sceneb, scenew, scene0, ... scene8: one per scene
 #undef TESSELUNE_SCENE_FIELD
 

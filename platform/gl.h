@@ -68,4 +68,59 @@ inline void GetProgramInfoLog(GLuint program, GLsizei size, GLsizei* length, GLc
     Proc<PFNGLGETPROGRAMINFOLOGPROC>("glGetProgramInfoLog")(program, size, length, log);
 }
 
+// Framebuffers, buffers, vertex arrays and blending beyond OpenGL 1.1: what a scene that draws in several
+// passes needs (OpenGL 3.0, OpenGL ES 3.0).
+inline void GenFramebuffers(GLsizei count, GLuint* names) {
+    Proc<PFNGLGENFRAMEBUFFERSPROC>("glGenFramebuffers")(count, names);
+}
+inline void BindFramebuffer(GLenum target, GLuint framebuffer) {
+    Proc<PFNGLBINDFRAMEBUFFERPROC>("glBindFramebuffer")(target, framebuffer);
+}
+inline void FramebufferTexture2D(GLenum target, GLenum attachment, GLenum textarget, GLuint texture,
+                                 GLint level) {
+    Proc<PFNGLFRAMEBUFFERTEXTURE2DPROC>("glFramebufferTexture2D")(target, attachment, textarget, texture,
+                                                                  level);
+}
+inline GLenum CheckFramebufferStatus(GLenum target) {
+    return Proc<PFNGLCHECKFRAMEBUFFERSTATUSPROC>("glCheckFramebufferStatus")(target);
+}
+inline void GenBuffers(GLsizei count, GLuint* names) {
+    Proc<PFNGLGENBUFFERSPROC>("glGenBuffers")(count, names);
+}
+inline void BindBuffer(GLenum target, GLuint buffer) {
+    Proc<PFNGLBINDBUFFERPROC>("glBindBuffer")(target, buffer);
+}
+inline void BufferData(GLenum target, GLsizeiptr size, const void* data, GLenum usage) {
+    Proc<PFNGLBUFFERDATAPROC>("glBufferData")(target, size, data, usage);
+}
+inline void GenVertexArrays(GLsizei count, GLuint* names) {
+    Proc<PFNGLGENVERTEXARRAYSPROC>("glGenVertexArrays")(count, names);
+}
+inline void BindVertexArray(GLuint array) {
+    Proc<PFNGLBINDVERTEXARRAYPROC>("glBindVertexArray")(array);
+}
+inline GLint GetAttribLocation(GLuint program, const char* name) {
+    return Proc<PFNGLGETATTRIBLOCATIONPROC>("glGetAttribLocation")(program, name);
+}
+inline void VertexAttribPointer(GLuint index, GLint size, GLenum type, GLboolean normalized, GLsizei stride,
+                                const void* offset) {
+    Proc<PFNGLVERTEXATTRIBPOINTERPROC>("glVertexAttribPointer")(index, size, type, normalized, stride,
+                                                                offset);
+}
+inline void EnableVertexAttribArray(GLuint index) {
+    Proc<PFNGLENABLEVERTEXATTRIBARRAYPROC>("glEnableVertexAttribArray")(index);
+}
+inline void Uniform1i(GLint location, GLint x) {
+    Proc<PFNGLUNIFORM1IPROC>("glUniform1i")(location, x);
+}
+inline void ActiveTexture(GLenum unit) {
+    Proc<PFNGLACTIVETEXTUREPROC>("glActiveTexture")(unit);
+}
+inline void BlendFuncSeparate(GLenum srcRGB, GLenum dstRGB, GLenum srcAlpha, GLenum dstAlpha) {
+    Proc<PFNGLBLENDFUNCSEPARATEPROC>("glBlendFuncSeparate")(srcRGB, dstRGB, srcAlpha, dstAlpha);
+}
+inline void BlendEquationSeparate(GLenum rgb, GLenum alpha) {
+    Proc<PFNGLBLENDEQUATIONSEPARATEPROC>("glBlendEquationSeparate")(rgb, alpha);
+}
+
 }  // namespace gl

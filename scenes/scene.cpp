@@ -30,9 +30,12 @@ GLuint CompiledShader(const char* scene, const char* what, GLenum type, const ch
 }  // namespace
 
 uint32_t buildProgram(const char* scene, const char* fragment) {
+    return buildProgram(scene, shader_text::Vertex, fragment);
+}
+
+uint32_t buildProgram(const char* scene, const char* vertex, const char* fragment) {
     const GLuint program = gl::CreateProgram();
-    gl::AttachShader(
-        program, CompiledShader(scene, "vertex shader compilation", GL_VERTEX_SHADER, shader_text::Vertex));
+    gl::AttachShader(program, CompiledShader(scene, "vertex shader compilation", GL_VERTEX_SHADER, vertex));
     gl::AttachShader(program,
                      CompiledShader(scene, "fragment shader compilation", GL_FRAGMENT_SHADER, fragment));
     gl::LinkProgram(program);

@@ -15,6 +15,8 @@ constexpr float kSceneTime = 2.6666667f;
 // compile or a program that fails to link is reported on standard error with `scene` and the driver's log;
 // the program name is returned all the same (drawing with it then shows whatever the driver makes of it).
 uint32_t buildProgram(const char* scene, const char* fragment);
+// The same with a vertex shader of the caller's own.
+uint32_t buildProgram(const char* scene, const char* vertex, const char* fragment);
 
 struct ShaderProgram {
     ShaderProgram(const char* scene, const char* fragment) : id(buildProgram(scene, fragment)) {}

@@ -1,6 +1,6 @@
 #include "scenes/scenes.h"
 
-#define TESSELUNE_SCENE_FACTORY(Name, field) [] { return std::unique_ptr<SceneBase>(new Name); },
+#define TESSELUNE_SCENE_FACTORY(Name, field, kind) [] { return std::unique_ptr<SceneBase>(new Name); },
 constexpr std::unique_ptr<SceneBase> (*kFactories[])() = {TESSELUNE_SCENES(TESSELUNE_SCENE_FACTORY)};
 #undef TESSELUNE_SCENE_FACTORY
 

@@ -148,8 +148,11 @@ void main( void ) {
     vec3 rayDirection;
     FishEyeCamera(screenPos, ratio, fovyCoefficient, cameraPosition, rayDirection);
 
-    int mtl;
-    vec3 hitPoint = RayMarch(cameraPosition, rayDirection, mtl);
+    // The towers end below 17 and the camera flies at 34 or more: a ray that does not descend never comes
+    // within reach of a surface, and its march would end as sky after all its steps.
+    int mtl = SKY_MTL;
+    vec3 hitPoint = cameraPosition;
+    if (rayDirection.y < 0.0) hitPoint = RayMarch(cameraPosition, rayDirection, mtl);
     if (mtl != SKY_MTL) {
         vec3 lightPosition = vec3(50.0 * sin(0.01 * time), 10.0 + 40.0 * abs(cos(0.01 * time)), time + 100.0);
         vec3 lightVector = normalize(lightPosition - hitPoint);

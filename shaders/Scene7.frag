@@ -8,13 +8,17 @@ uniform vec2 resolution;
 const int MAXITER = 90;
 const int MAXITER_SQR = MAXITER * MAXITER;
 
+// The squares of the three beam components at p, before their root.
+vec3 fieldSquares(vec3 p) {
+    vec3 q = abs(fract(p) - 0.5) + 0.01 * val.x;
+    q = q * (q + 0.01 * val.y);
+    return vec3(q.x + q.y * q.z + 0.001 * val.z, q.y + q.z * q.z + 0.001 * val.z, q.z + q.x * q.y + 0.001 * val.z);
+}
+
 // Three beam components at p: negative inside the beams along the axes through each cell centre. Every
 // spectrum level raises all three and thins the beams.
 vec3 field(vec3 p) {
-    vec3 q = abs(fract(p) - 0.5) + 0.01 * val.x;
-    q = q * (q + 0.01 * val.y);
-    return vec3(sqrt(q.x + q.y * q.z + 0.001 * val.z) - 0.015, sqrt(q.y + q.z * q.z + 0.001 * val.z) - 0.015,
-                sqrt(q.z + q.x * q.y + 0.001 * val.z) - 0.015);
+    return sqrt(fieldSquares(p)) - 0.015;
 }
 
 void main(void) {
@@ -31,9 +35,12 @@ void main(void) {
 
     vec3 color = vec3(0.0, 0.0, 0.0);
     for (int i = 0; i < MAXITER; i++) {
-        vec3 f2 = field(pos);
+        vec3 squares = fieldSquares(pos);
+        vec3 f2 = sqrt(squares) - 0.015;
         float d = length(mod(pos - vec3(0.5, 0.5, 0.2), 1.0) - 0.5);
-        float f = min(min(min(f2.x, f2.y), f2.z), d);
+        // The root keeps the order, so the smallest component is the root of the smallest square: one root
+        // for the step besides the one of the third component, the only one the glow shows.
+        float f = min(sqrt(min(min(squares.x, squares.y), squares.z)) - 0.015, d);
         pos = pos + dir * f;
         // Next to a zero divisor the glow term grows without bound and the pixel is black; an exactly zero
         // divisor stands in as 1e-30, a glow far past black, so the pixel is black too on every driver.

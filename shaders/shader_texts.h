@@ -8,7 +8,8 @@ namespace shader_text {
 
 extern const char Vertex[];
 extern const char NoiseKit[];
-#define TESSELUNE_SCENE_TEXT(Name, field) extern const char Name[];
+extern const char ParticleDisc[];  // Scene2's particles, which every way of drawing them shares
+#define TESSELUNE_SCENE_TEXT(Name, field, kind) extern const char Name[];
 TESSELUNE_SCENES(TESSELUNE_SCENE_TEXT)
 #undef TESSELUNE_SCENE_TEXT
 

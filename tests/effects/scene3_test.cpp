@@ -21,11 +21,15 @@ std::string WithEntry(const std::string& body) {
 }
 
 // Seen from height 20, the distance to the towers is 20 less the height of a top wherever that top is the
-// nearest surface. The probe looks down on a 400 x 400 stretch of the city, 2 units a pixel.
+// nearest surface. The probe looks down on a 400 x 400 stretch of the city, 2 units a pixel. It places the
+// camera first, as the entry does, so that the running random value has had the camera's call and the towers
+// stand where the first step of the march sees them.
 TEST(Scene3, WithoutTheFirstLevelTheTowerTopsStandAt12_4_14_4And15_4) {
     ShaderCanvas canvas(200, 200);
     ASSERT_TRUE(canvas.Ready());
     const std::string text = WithEntry(
+        "    vec3 cameraPosition, rayDirection;\n"
+        "    FishEyeCamera(vec2(0.0), 1.0, fovyCoefficient, cameraPosition, rayDirection);\n"
         "    vec2 xz = gl_FragCoord.xy / resolution * 400.0;\n"
         "    gl_FragColor = vec4(BuildingsDistance(vec3(xz.x, 20.0, xz.y)), 0.0, 0.0, 1.0);");
     const uint32_t probe = canvas.Build(text.c_str());

@@ -1,5 +1,6 @@
-// tesselune-bench: what a frame of each scene costs, what start-up costs, what the per-frame work outside
-// the draw costs and what capture costs, measured in one run and printed as one Markdown table.
+// tesselune-bench: what a frame of each scene costs, Scene2 on each of its paths against the text it was
+// first written as, what start-up costs, what the per-frame work outside the draw costs and what capture
+// costs, measured in one run and printed as one Markdown table.
 //   tesselune-bench --work DIR --json FILE [--track FILE] [--frames N] [--show PROGRAM --probe PROBE]
 //                   [--capture TOOL] [--capture-span FROM,TO]
 // --show runs the real program under the X server DISPLAY names (black screen, 1344x784) through the probe
@@ -20,6 +21,7 @@
 #include "tools/bench/process.h"
 #include "tools/bench/report.h"
 #include "tools/bench/runtime_bench.h"
+#include "tools/bench/scene2_bench.h"
 #include "tools/bench/scene_bench.h"
 #include "tools/capture/show_renderer.h"
 
@@ -328,6 +330,8 @@ int main(int argc, char** argv) {
     Progress("scene frames");
     std::vector<double> largeFrameMedians;
     report.rows = SceneRows(levels, options.frames, largeFrameMedians);
+    Progress("Scene2 on each path");
+    for (BenchRow& row : Scene2Rows(levels, options.frames)) report.rows.push_back(std::move(row));
     {
         std::string error;
         std::unique_ptr<HeadlessGL> context = HeadlessGL::Create(1, 1, HeadlessGL::Format::RGBA8, error);

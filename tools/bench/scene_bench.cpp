@@ -14,19 +14,15 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+}  // namespace
+
 double DrawFrame(SceneBase& scene, int width, int height, double time, const std::array<float, 3>& levels) {
     const Clock::time_point start = Clock::now();
-    DrawShowFrame(
-        width, height,
-        [&] {
-            return MusicReading{time, levels};
-        },
-        [&](double) { return &scene; });
+    const auto music = [&] { return MusicReading{time, levels}; };
+    DrawShowFrame(width, height, music, [&](double) { return &scene; });
     glFinish();
     return SecondsSince(start);
 }
-
-}  // namespace
 
 std::optional<double> ShownAt(SceneId id) {
     double from = 0.0;

@@ -19,6 +19,10 @@ struct FrameTimes {
     std::vector<double> frames;  // seconds of each timed frame
 };
 
+// Seconds of one frame of `scene` as the show draws it over a viewport of width x height, waited for with
+// glFinish.
+double DrawFrame(SceneBase& scene, int width, int height, double time, const std::array<float, 3>& levels);
+
 // Draws `scene` over the current context's viewport of width x height as the show draws a frame (cleared,
 // then the scene), waiting for each with glFinish: one warm-up frame, then `count` timed frames, one
 // sixtieth of a second of music apart from `time` on. The levels are taken before the timing starts.
