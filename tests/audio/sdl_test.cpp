@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "audio/library.h"
-#include "audio/sdl_platform.h"
+#include "audio/sdl/platform.h"
 #include "audio/spectrum.h"
 #include "audio/system_audio.h"
 

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "audio/library.h"
-#include "audio/windows_platform.h"
+#include "audio/windows/platform.h"
 
 namespace audio {
 namespace {

@@ -32,7 +32,7 @@ int Still(const CaptureOptions& options) {
     std::array<float, 3> levels = {0.0f, 0.0f, 0.0f};
     if (options.levels) {
         levels = *options.levels;
-    } else if (std::unique_ptr<TrackLevels> track = TrackLevels::Open(options.track, error)) {
+    } else if (std::unique_ptr<TrackLevels> track = TrackLevels::Open(options.track, error, options.time)) {
         levels = track->At(options.time);
     } else {
         std::fprintf(stderr, "tesselune-capture: %s; the levels are 0\n", error.c_str());
@@ -146,7 +146,7 @@ int Video(const CaptureOptions& options) {
     const double end = options.to.value_or(kShowEnd);
     const int total = static_cast<int>(std::ceil((end - options.from) * options.fps - 1e-9));
     std::string error;
-    std::unique_ptr<TrackLevels> track = TrackLevels::Open(options.track, error);
+    std::unique_ptr<TrackLevels> track = TrackLevels::Open(options.track, error, end);
     if (track == nullptr) return Fail(error);
     std::unique_ptr<ShowRenderer> renderer = ShowRenderer::Create(options.width, options.height, error);
     if (renderer == nullptr) return Fail(error);

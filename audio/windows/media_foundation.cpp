@@ -10,7 +10,7 @@
 #include <string>
 #include <utility>
 
-#include "audio/windows_platform.h"
+#include "audio/windows/platform.h"
 
 namespace audio {
 namespace {

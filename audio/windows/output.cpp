@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "audio/mixer.h"
-#include "audio/windows_platform.h"
+#include "audio/windows/platform.h"
 
 namespace audio {
 namespace {

@@ -1,6 +1,7 @@
-#include "audio/library.h"
 #include "audio/system_audio.h"
-#include "audio/windows_platform.h"
+
+#include "audio/library.h"
+#include "audio/windows/platform.h"
 
 namespace audio {
 
