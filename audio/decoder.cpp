@@ -41,7 +41,9 @@ DecodeResult DecodeAll(OpenResult opened, int64_t maxFrames) {
             const size_t size = track.samples.size();
             const int64_t want = std::min(kBlockFrames, maxFrames - track.Frames());
             track.samples.resize(size + static_cast<size_t>(want * track.channels));
-            read = decoder.Read(track.samples.data() + size, want, error);
+            std::string problem;
+            read = decoder.Read(track.samples.data() + size, want, problem);
+            if (!problem.empty()) error = std::move(problem);
             track.samples.resize(size + static_cast<size_t>(read * track.channels));
         }
     } catch (const std::bad_alloc&) {

@@ -18,7 +18,8 @@ public:
     virtual int Channels() const = 0;
     virtual int SampleRate() const = 0;
     // Reads up to `frames` interleaved frames into `out` and returns how many it read: fewer only where the
-    // track ends or turns bad, 0 from then on. Where it turned bad, `error` says why. May throw
+    // track ends or turns bad, 0 once it has ended. Where it turned bad, the frames before the damage come
+    // back and `error` says what happened there: whether reading goes on past it or stops. May throw
     // std::bad_alloc.
     virtual int64_t Read(float* out, int64_t frames, std::string& error) = 0;
 };
@@ -34,8 +35,8 @@ struct OpenResult {
 // The frames of a track in memory, read in order.
 std::unique_ptr<Decoder> MemoryDecoder(std::shared_ptr<const DecodedTrack> track);
 
-// Reads an opened track into memory, at most `maxFrames` of it. A track that turns bad keeps what decoded
-// before, with the reason in `error`; one with no frames at all is a failure.
+// Reads an opened track into memory, at most `maxFrames` of it. A track that turns bad keeps what decoded,
+// with the last thing that went wrong in `error`; one with no frames at all is a failure.
 DecodeResult DecodeAll(OpenResult opened, int64_t maxFrames = std::numeric_limits<int64_t>::max());
 
 }  // namespace audio

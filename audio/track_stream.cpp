@@ -69,13 +69,17 @@ bool TrackStream::EndedBefore(int64_t frame) const {
 }
 
 void TrackStream::Run() {
-    std::string error;
+    // One line for each thing that went wrong, at the time in the track where it did.
+    const auto report = [this](const std::string& what) {
+        std::fprintf(stderr, "%s: at %.3f s: %s\n", name_.c_str(), static_cast<double>(end_) / rate_,
+                     what.c_str());
+    };
     try {
         std::vector<float> block(static_cast<size_t>(kBlockFrames * channels_));
         for (;;) {
+            std::string error;
             const int64_t read = decoder_->Read(block.data(), kBlockFrames, error);
             std::unique_lock lock(mutex_);
-            if (read <= 0) break;
             // Room for the block without overwriting a frame still wanted.
             changed_.wait(lock, [&] { return stop_ || end_ + read - capacity_ <= released_; });
             if (stop_) return;
@@ -83,23 +87,23 @@ void TrackStream::Run() {
                 std::copy_n(&block[static_cast<size_t>(i * channels_)], channels_,
                             &ring_[static_cast<size_t>((end_ + i) % capacity_ * channels_)]);
             }
-            end_ += read;
+            end_ += std::max<int64_t>(read, 0);
+            if (!error.empty()) report(error);
+            if (read <= 0) break;
             lock.unlock();
             changed_.notify_all();
-            if (!error.empty()) break;
         }
     } catch (const std::bad_alloc&) {
-        error = "out of memory";
+        const std::lock_guard lock(mutex_);
+        report("out of memory; decoding stopped");
     } catch (const std::exception& e) {
-        error = e.what();
+        const std::lock_guard lock(mutex_);
+        report(std::string("decoding stopped: ") + e.what());
     }
-    std::unique_lock lock(mutex_);
-    ended_ = true;
-    if (!error.empty() && !stop_) {
-        std::fprintf(stderr, "%s: the track stops at %.3f s: %s\n", name_.c_str(),
-                     static_cast<double>(end_) / rate_, error.c_str());
+    {
+        const std::lock_guard lock(mutex_);
+        ended_ = true;
     }
-    lock.unlock();
     changed_.notify_all();
     decoder_.reset();  // the decoder's memory goes with the thread's work
 }

@@ -2,7 +2,7 @@
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=${TESSELUNE_BUILD_DIR:-$repo/build}
 
-build_packages=(cmake g++ make pkg-config libsdl2-dev libsndfile1-dev libopenmpt-dev libmp3lame-dev libpng-dev
+build_packages=(cmake g++ make pkg-config libsdl2-dev libsndfile1-dev libmpg123-dev libopenmpt-dev libmp3lame-dev libpng-dev
                 libegl-dev libgl-dev libopengl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0 libgtest-dev
                 libbenchmark-dev libx11-dev libxdamage-dev)
 test_packages=(xvfb xdotool imagemagick ffmpeg)

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <mpg123.h>
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,7 +20,7 @@ namespace {
 
 // libsndfile decodes MP3 with libmpg123, which writes its notes straight to standard error. The library
 // reports a track it cannot open in one line of its own, so standard error is muted while libsndfile opens
-// a file.
+// a file (MP3 is then decoded by libmpg123 directly, quietly).
 class MutedStderr {
 public:
     MutedStderr() {
@@ -97,7 +98,8 @@ public:
         const sf_count_t read = sf_readf_float(file_, out, frames);
         if (read < frames) {
             done_ = true;
-            if (sf_error(file_) != SF_ERR_NO_ERROR) error = sf_strerror(file_);
+            if (sf_error(file_) != SF_ERR_NO_ERROR)
+                error = std::string("decoding stopped: ") + sf_strerror(file_);
         }
         return std::max<sf_count_t>(read, 0);
     }
@@ -106,6 +108,66 @@ private:
     Fd fd_;  // closed after libsndfile lets it go
     SNDFILE* file_;
     SF_INFO info_;
+    bool done_ = false;
+};
+
+// MPEG audio decoded as libsndfile decodes it (float, gapless), but without libmpg123's notes on standard
+// error. Decoding stops at damaged data: what lies beyond it could pass for frames of another format, noise.
+class Mpg123Decoder final : public Decoder {
+public:
+    static OpenResult Open(Fd fd) {
+        int code = MPG123_OK;
+        mpg123_handle* handle = mpg123_new(nullptr, &code);
+        if (handle == nullptr) return OpenResult::Failure(mpg123_plain_strerror(code));
+        auto decoder = std::unique_ptr<Mpg123Decoder>(new Mpg123Decoder(std::move(fd), handle));
+        mpg123_param(handle, MPG123_REMOVE_FLAGS, MPG123_AUTO_RESAMPLE, 0.0);
+        mpg123_param(
+            handle, MPG123_ADD_FLAGS,
+            MPG123_QUIET | MPG123_FORCE_FLOAT | MPG123_GAPLESS | MPG123_NO_FRANKENSTEIN | MPG123_NO_RESYNC,
+            0.0);
+        long rate = 0;
+        int channels = 0, encoding = 0;
+        if (lseek(decoder->fd_.get(), 0, SEEK_SET) != 0 ||
+            mpg123_open_fd(handle, decoder->fd_.get()) != MPG123_OK ||
+            mpg123_getformat(handle, &rate, &channels, &encoding) != MPG123_OK) {
+            return OpenResult::Failure(mpg123_strerror(handle));
+        }
+        mpg123_format_none(handle);
+        if (mpg123_format(handle, rate, channels, MPG123_ENC_FLOAT_32) != MPG123_OK) {
+            return OpenResult::Failure(mpg123_strerror(handle));
+        }
+        decoder->rate_ = static_cast<int>(rate);
+        decoder->channels_ = channels == MPG123_STEREO ? 2 : 1;
+        return {std::move(decoder), {}};
+    }
+    ~Mpg123Decoder() override {
+        mpg123_close(handle_);
+        mpg123_delete(handle_);
+    }
+
+    int Channels() const override { return channels_; }
+    int SampleRate() const override { return rate_; }
+    int64_t Read(float* out, int64_t frames, std::string& error) override {
+        const size_t frameBytes = sizeof(float) * static_cast<size_t>(channels_);
+        int64_t got = 0;
+        while (!done_ && got < frames) {
+            size_t bytes = 0;
+            const int result = mpg123_read(handle_, out + got * channels_,
+                                           static_cast<size_t>(frames - got) * frameBytes, &bytes);
+            got += static_cast<int64_t>(bytes / frameBytes);
+            if (result == MPG123_OK || result == MPG123_NEW_FORMAT) continue;
+            done_ = true;
+            if (result != MPG123_DONE) error = std::string("decoding stopped: ") + mpg123_strerror(handle_);
+        }
+        return got;
+    }
+
+private:
+    Mpg123Decoder(Fd fd, mpg123_handle* handle) : fd_(std::move(fd)), handle_(handle) {}
+
+    Fd fd_;  // closed after libmpg123 lets it go
+    mpg123_handle* handle_;
+    int rate_ = 0, channels_ = 0;
     bool done_ = false;
 };
 
@@ -142,14 +204,21 @@ OpenResult OpenStream(const char* path) {
         file = sf_open_fd(fd.get(), SFM_READ, &info, SF_FALSE);
     }
     if (file == nullptr) {
-        // libsndfile's text for a file it does not know blames pipes and missing files.
-        if (sf_error(nullptr) == SF_ERR_UNRECOGNISED_FORMAT)
-            return OpenResult::Failure("not a format it knows");
-        return OpenResult::Failure(sf_strerror(nullptr));
+        // The file is regular and holds something: libsndfile's text for some files it does not know, which
+        // blames missing files and pipes, would mislead.
+        const char* reason = sf_strerror(nullptr);
+        if (sf_error(nullptr) == SF_ERR_UNRECOGNISED_FORMAT ||
+            std::strstr(reason, "possibly a pipe") != nullptr) {
+            reason = "not a format it knows";
+        }
+        return OpenResult::Failure(reason);
     }
-    auto decoder = std::make_unique<SndfileDecoder>(std::move(fd), file, info);
-    if (info.channels <= 0 || info.samplerate <= 0) return OpenResult::Failure("no audio format");
-    return {std::move(decoder), {}};
+    const bool mpeg = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
+    if (info.channels <= 0 || info.samplerate <= 0 || mpeg) {
+        sf_close(file);  // the descriptor stays open
+        return mpeg ? Mpg123Decoder::Open(std::move(fd)) : OpenResult::Failure("no audio format");
+    }
+    return {std::make_unique<SndfileDecoder>(std::move(fd), file, info), {}};
 }
 
 OpenResult OpenModule(const char* path, int rate) {
