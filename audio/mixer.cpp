@@ -6,6 +6,8 @@
 namespace audio {
 namespace {
 
+constexpr std::chrono::milliseconds kUnderrunWait{250};
+
 struct Stereo {
     float left, right;
 };
@@ -123,6 +125,9 @@ void Mixer::MixInto(const Channel& channel, int64_t offset, float* stereo, int f
     const int64_t first = TrackFrame(stream, offset);
     const int64_t count = TrackFrame(stream, offset + frames - 1) + 2 - first;
     scratch_.resize(static_cast<size_t>(count * channels));
+    // Decoding fell behind (a loaded machine, or a device that takes frames faster than real time): the
+    // device waits for it a while rather than play silence, so the sound stays with the position.
+    stream.AwaitDecoded(first + count - 1, kUnderrunWait);
     stream.Copy(first, count, scratch_.data());
     for (int i = 0; i < frames; ++i) {
         const int64_t scaled = (offset + i) * rate;

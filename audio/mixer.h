@@ -48,7 +48,8 @@ public:
     std::optional<ChannelState> Find(Handle handle);
 
     // Writes `frames` stereo frames: the sum of the playing channels. `queued` is how many frames handed over
-    // before the device still holds beyond the one being heard. Called by the device thread.
+    // before the device still holds beyond the one being heard. Called by the device thread; where decoding
+    // has fallen behind it waits a little for the frames.
     void Render(float* stereo, int frames, int queued);
 
 private:

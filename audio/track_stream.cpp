@@ -34,9 +34,14 @@ TrackStream::~TrackStream() {
     thread_.join();
 }
 
-void TrackStream::AwaitDecoded(int64_t frames) {
+void TrackStream::AwaitDecoded(int64_t frames, std::chrono::milliseconds limit) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return ended_ || end_ >= frames; });
+    const auto ready = [&] { return ended_ || end_ >= frames; };
+    if (limit == std::chrono::milliseconds::max()) {
+        changed_.wait(lock, ready);
+    } else {
+        changed_.wait_for(lock, limit, ready);
+    }
 }
 
 void TrackStream::Copy(int64_t first, int64_t count, float* out) const {

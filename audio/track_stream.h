@@ -2,6 +2,7 @@
 // memory stays the same whatever the track's length.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -32,8 +33,9 @@ public:
     int Channels() const { return channels_; }
     int SampleRate() const { return rate_; }
 
-    // Waits until `frames` frames from the start have been decoded, or the track has ended.
-    void AwaitDecoded(int64_t frames);
+    // Waits until `frames` frames from the start have been decoded, or the track has ended, or `limit` has
+    // passed.
+    void AwaitDecoded(int64_t frames, std::chrono::milliseconds limit = std::chrono::milliseconds::max());
     // Frames [first, first + count) into `out`, interleaved; frames not decoded (not yet, no longer, or past
     // the end) read as silence.
     void Copy(int64_t first, int64_t count, float* out) const;
