@@ -17,8 +17,6 @@
 
 namespace audio {
 
-constexpr int kDeviceRate = 44100;  // the output: interleaved stereo float at this rate
-
 enum class ChannelKind { kStream, kMusic };
 
 // The channel's track opened again at its first frame, for a restart; null when it no longer opens. May

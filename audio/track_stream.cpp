@@ -87,7 +87,7 @@ void TrackStream::Run() {
             std::unique_lock lock(mutex_);
             // Room for the block without overwriting a frame still wanted.
             changed_.wait(lock, [&] { return stop_ || end_ + read - capacity_ <= released_; });
-            if (stop_) return;
+            if (stop_) break;
             for (int64_t i = 0; i < read; ++i) {
                 std::copy_n(&block[static_cast<size_t>(i * channels_)], channels_,
                             &ring_[static_cast<size_t>((end_ + i) % capacity_ * channels_)]);
@@ -110,7 +110,7 @@ void TrackStream::Run() {
         ended_ = true;
     }
     changed_.notify_all();
-    decoder_.reset();  // the decoder's memory goes with the thread's work
+    decoder_.reset();  // on this thread, which is the one that read it
 }
 
 }  // namespace audio

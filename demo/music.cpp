@@ -4,7 +4,7 @@
 
 Music::Music(audio::AudioLibrary& library) : library_(library) {
     if ((library_.GetVersion() >> 16) == (audio::kVersion >> 16)) {
-        ok = library_.Init(audio::kDefaultDevice, 44100, 0, nullptr, nullptr);
+        ok = library_.Init(audio::kDefaultDevice, audio::kDeviceRate, 0, nullptr, nullptr);
     }
     if (!ok) std::fputs("faild play music", stdout);
 }

@@ -6,7 +6,7 @@
 namespace audio {
 
 Platform WindowsPlatform() {
-    return {MakeWinmmOutput(), DecodeMediaFoundationStream, DecodeModuleUnsupported};
+    return {MakeWinmmOutput(), OpenMediaFoundationStream, OpenModuleUnsupported, {}};
 }
 
 AudioLibrary& SystemAudio() {
