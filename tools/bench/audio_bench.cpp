@@ -90,21 +90,21 @@ int ClockRow(const std::string& track) {
     std::vector<double> steps, wallSteps;
     int repeated = 0;
     double deviation = 0.0;  // the largest difference between a step and the time between its polls
-    int close = 0;           // steps within 1 ms of it
+    int near = 0;            // steps within 1 ms of it
     for (size_t i = 1; i < positions.size(); ++i) {
         steps.push_back((positions[i] - positions[i - 1]) * 1e3);
         wallSteps.push_back((walls[i] - walls[i - 1]) * 1e3);
         deviation = std::max(deviation, std::fabs(steps.back() - wallSteps.back()));
-        close += std::fabs(steps.back() - wallSteps.back()) <= 1.0;
+        near += std::fabs(steps.back() - wallSteps.back()) <= 1.0;
         repeated += positions[i] == positions[i - 1];
     }
     const auto [low, high] = std::minmax_element(steps.begin(), steps.end());
     char derived[240];
     std::snprintf(
         derived, sizeof derived,
-        "%d of %zu polls repeat the one before; steps %.3g–%.3g ms; polls %.3g ms apart (median); a "
-        "step differs from the time between its polls by %.3g ms at most",
-        repeated, steps.size(), *low, *high, Median(wallSteps), deviation);
+        "%d of %zu polls repeat the one before; steps %.3g–%.3g ms; polls %.3g ms apart (median); %d "
+        "steps within 1 ms of the time between their polls, %.3g ms off at most",
+        repeated, steps.size(), *low, *high, Median(wallSteps), near, deviation);
     Row("clock", "position step at 60 Hz for 10 s", Median(steps), *low, "ms", derived);
     return 0;
 }
