@@ -5,13 +5,13 @@
 #include <mfidl.h>
 #include <mfreadwrite.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
-#include <vector>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "audio/windows/platform.h"
 
@@ -112,7 +112,8 @@ constexpr DWORD kAudio = static_cast<DWORD>(MF_SOURCE_READER_FIRST_AUDIO_STREAM)
 
 // A reader on the first audio stream of the file alone, decoding to float at the stream's own rate and
 // channel count; `channels` and `rate` receive them. Needs COM and Media Foundation on the calling thread.
-std::string OpenFloatReader(const std::wstring& path, ComRef<IMFSourceReader>& reader, int& channels, int& rate) {
+std::string OpenFloatReader(const std::wstring& path, ComRef<IMFSourceReader>& reader, int& channels,
+                            int& rate) {
     HRESULT hr = OpenReader(path, reader.Out());
     if (FAILED(hr)) return Reason("not a format Media Foundation reads", hr);
     reader->SetStreamSelection(static_cast<DWORD>(MF_SOURCE_READER_ALL_STREAMS), FALSE);
@@ -125,7 +126,8 @@ std::string OpenFloatReader(const std::wstring& path, ComRef<IMFSourceReader>& r
         return Reason("cannot decode the audio to float", hr);
     }
     ComRef<IMFMediaType> actual;
-    if (FAILED(hr = reader->GetCurrentMediaType(kAudio, actual.Out()))) return Reason("no decoded format", hr);
+    if (FAILED(hr = reader->GetCurrentMediaType(kAudio, actual.Out())))
+        return Reason("no decoded format", hr);
     UINT32 count = 0, perSecond = 0, bits = 0;
     actual->GetUINT32(MF_MT_AUDIO_NUM_CHANNELS, &count);
     actual->GetUINT32(MF_MT_AUDIO_SAMPLES_PER_SECOND, &perSecond);

@@ -268,7 +268,8 @@ TEST_F(LibraryTest, RunningOutOfMemoryWhileDecodingEndsTheTrackWithOneLine) {
     ASSERT_NE(handle, 0u);
     ASSERT_TRUE(library_.ChannelPlay(handle, false));
     const std::vector<float> out = Render(2048);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "starved: at 0.023 s: out of memory; decoding stopped\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "starved: at 0.023 s: out of memory; decoding stopped\n");
     EXPECT_EQ(out[2 * 999], 0.5f);
     EXPECT_EQ(out[2 * 1000], 0.0f) << "then silence";
     EXPECT_EQ(Frame(handle), 2048);
