@@ -221,8 +221,8 @@ int PlayRows(const std::string& track, const std::string& name) {
     }
     Row("open to play", name, playing.openToPlay * 1e3, playing.openToPlay * 1e3, "ms",
         "StreamCreateFile called to ChannelPlay returned");
-    Row("peak memory", name + ", 5 s played", StatusKb("VmHWM") / 1024.0, StatusKb("VmHWM") / 1024.0, "MB",
-        "the process's peak resident size (VmHWM)");
+    const double peak = StatusKb("VmHWM") / 1024.0;
+    Row("peak memory", name + ", 5 s played", peak, peak, "MB", "the process's peak resident size (VmHWM)");
     return 0;
 }
 
