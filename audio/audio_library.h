@@ -14,6 +14,7 @@ constexpr uint32_t kMusicRamp = 0x200;         // module flag: ramp volume chang
 constexpr uint32_t kDataFFT2048 = 0x80000003;  // ChannelGetData: 1024 magnitudes of a 2048-frame FFT
 constexpr uint32_t kPosByte = 0;               // ChannelGetPosition: position in bytes
 constexpr int kDefaultDevice = -1;
+constexpr int kDeviceRate = 44100;  // the output rate the library plays at (interleaved stereo float)
 
 class AudioLibrary {
 public:

@@ -20,7 +20,7 @@ struct DecodedTrack {
 // What a decoder hands back: a track, or why there is none.
 struct DecodeResult {
     std::shared_ptr<const DecodedTrack> track;  // null on failure
-    std::string error;                          // the reason, when `track` is null
+    std::string error;  // the reason, when `track` is null; with a track, why it ends early (turned bad)
 
     static DecodeResult Failure(std::string why) { return {nullptr, std::move(why)}; }
 };

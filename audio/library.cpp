@@ -1,6 +1,11 @@
 #include "audio/library.h"
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
 #include <utility>
 
 #include "audio/spectrum.h"
@@ -10,16 +15,48 @@ namespace {
 
 constexpr int kBytesPerSample = 2;  // positions count bytes of the channel in 16-bit samples
 
-DecodeResult WholeFileOnly(bool mem, const char* file, uint64_t offset, uint64_t length) {
-    if (mem) return DecodeResult::Failure("loading from memory is not supported");
-    if (file == nullptr) return DecodeResult::Failure("no file name");
-    if (offset != 0 || length != 0) return DecodeResult::Failure("only whole files can be opened");
+// The library whose device is open, for the exit handler: std::atexit passes its handler no context.
+std::atomic<Library*> openLibrary{nullptr};
+
+// An exit with the device open (Escape, the end of the show) stops it and every channel's decoder before
+// the exit handlers registered earlier and static destruction run.
+void FreeAtExit() {
+    if (Library* library = openLibrary.load()) library->Free();
+}
+
+OpenResult WholeFileOnly(bool mem, const char* file, uint64_t offset, uint64_t length) {
+    if (mem) return OpenResult::Failure("loading from memory is not supported");
+    if (file == nullptr) return OpenResult::Failure("no file name");
+    if (offset != 0 || length != 0) return OpenResult::Failure("only whole files can be opened");
     return {};
+}
+
+// The track `open` opens, streaming from its first frame: the stream, or null with the reason in `error`.
+// Running out of memory or threads is a reason like any other.
+std::shared_ptr<TrackStream> OpenStream(const std::function<OpenResult()>& open, const std::string& name,
+                                        std::string& error) {
+    try {
+        OpenResult opened = open();
+        if (!opened.decoder) {
+            error = std::move(opened.error);
+            return nullptr;
+        }
+        if (opened.decoder->Channels() <= 0 || opened.decoder->SampleRate() <= 0) {
+            error = "no audio format";
+            return nullptr;
+        }
+        return std::make_shared<TrackStream>(std::move(opened.decoder), name);
+    } catch (const std::bad_alloc&) {
+        error = "out of memory";
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+    return nullptr;
 }
 
 }  // namespace
 
-Library::Library(Platform platform) : platform_(std::move(platform)) {}
+Library::Library(Platform platform) : platform_(std::move(platform)), mixer_(platform_.now) {}
 
 Library::~Library() {
     CloseDevice();
@@ -31,40 +68,70 @@ uint32_t Library::GetVersion() {
 
 bool Library::Init(int device, uint32_t freq, uint32_t, void*, const void*) {
     if (deviceOpen_ || device != kDefaultDevice || freq != kDeviceRate) return false;
-    deviceOpen_ =
-        platform_.output->Open([this](float* stereo, int frames) { mixer_.Render(stereo, frames); });
+    deviceOpen_ = platform_.output->Open(
+        [this](float* stereo, int frames, int queued) { mixer_.Render(stereo, frames, queued); });
+    if (deviceOpen_) {
+        static const bool handlerRegistered = std::atexit(FreeAtExit) == 0;
+        (void)handlerRegistered;
+        openLibrary = this;
+    }
     return deviceOpen_;
 }
 
 Handle Library::StreamCreateFile(bool mem, const char* file, uint64_t offset, uint64_t length, uint32_t) {
-    DecodeResult result = WholeFileOnly(mem, file, offset, length);
-    if (result.error.empty()) result = platform_.decodeStream(file);
-    if (!result.track) {
+    OpenResult refused = WholeFileOnly(mem, file, offset, length);
+    std::string error = std::move(refused.error);
+    std::shared_ptr<TrackStream> stream;
+    Reopen reopen;
+    if (error.empty()) {
+        const auto open = [decode = platform_.decodeStream, path = std::string(file)] {
+            return decode(path.c_str());
+        };
+        stream = OpenStream(open, file, error);
+        reopen = [open, name = std::string(file)] {
+            std::string ignored;
+            return OpenStream(open, name, ignored);
+        };
+    }
+    if (!stream) {
         failedStream_ = file ? file : "";
-        failedStreamReason_ = std::move(result.error);
+        failedStreamReason_ = std::move(error);
         return 0;
     }
     failedStream_.clear();
-    return mixer_.Add(std::move(result.track), ChannelKind::kStream);
+    return mixer_.Add(std::move(stream), ChannelKind::kStream, std::move(reopen));
 }
 
 Handle Library::MusicLoad(bool mem, const char* file, uint64_t offset, uint32_t length, uint32_t,
                           uint32_t freq) {
-    DecodeResult result = WholeFileOnly(mem, file, offset, length);
-    // Rates 0 and 1 ask for the device's own.
-    if (result.error.empty()) result = platform_.decodeModule(file, freq <= 1 ? kDeviceRate : freq);
+    OpenResult refused = WholeFileOnly(mem, file, offset, length);
+    std::string error = std::move(refused.error);
+    std::shared_ptr<TrackStream> stream;
+    Reopen reopen;
+    if (error.empty()) {
+        // Rates 0 and 1 ask for the device's own.
+        const auto open = [decode = platform_.decodeModule, path = std::string(file),
+                           rate = freq <= 1 ? kDeviceRate : static_cast<int>(freq)] {
+            return decode(path.c_str(), rate);
+        };
+        stream = OpenStream(open, file, error);
+        reopen = [open, name = std::string(file)] {
+            std::string ignored;
+            return OpenStream(open, name, ignored);
+        };
+    }
     const std::string name = file ? file : "(no file)";
     const bool afterStream = !failedStream_.empty() && failedStream_ == name;
-    if (!result.track) {
+    if (!stream) {
         if (afterStream) {
             std::fprintf(stderr, "%s: cannot play: not a stream (%s), not a module (%s)\n", name.c_str(),
-                         failedStreamReason_.c_str(), result.error.c_str());
+                         failedStreamReason_.c_str(), error.c_str());
         } else {
-            std::fprintf(stderr, "%s: cannot play: not a module (%s)\n", name.c_str(), result.error.c_str());
+            std::fprintf(stderr, "%s: cannot play: not a module (%s)\n", name.c_str(), error.c_str());
         }
     }
     failedStream_.clear();
-    return result.track ? mixer_.Add(std::move(result.track), ChannelKind::kMusic) : 0;
+    return stream ? mixer_.Add(std::move(stream), ChannelKind::kMusic, std::move(reopen)) : 0;
 }
 
 bool Library::StreamFree(Handle handle) {
@@ -81,25 +148,28 @@ bool Library::ChannelPlay(Handle handle, bool restart) {
 
 int32_t Library::ChannelGetData(Handle handle, void* buffer, uint32_t length) {
     if (length != kDataFFT2048) return -1;
-    // The track is shared and never changes, so the FFT runs on it outside the mixer's lock.
+    // The frames from the one being heard on, copied from what was decoded; the FFT runs outside every lock.
     const std::optional<ChannelState> channel = mixer_.Find(handle);
     if (!channel) return -1;
-    Spectrum(*channel->track, channel->frame, static_cast<float*>(buffer));
+    const TrackStream& stream = *channel->stream;
+    window_.resize(static_cast<size_t>(kFftSize * stream.Channels()));
+    stream.Copy(channel->frame, kFftSize, window_.data());
+    Spectrum(window_.data(), stream.Channels(), static_cast<float*>(buffer));
     return kSpectrumBins * sizeof(float);
 }
 
 int64_t Library::ChannelGetPosition(Handle handle, uint32_t mode) {
     const std::optional<ChannelState> channel = mixer_.Find(handle);
     if (!channel || mode != kPosByte) return -1;
-    return channel->frame * channel->track->channels * kBytesPerSample;
+    return channel->frame * channel->stream->Channels() * kBytesPerSample;
 }
 
 double Library::ChannelBytes2Seconds(Handle handle, int64_t position) {
     const std::optional<ChannelState> channel = mixer_.Find(handle);
     if (!channel || position < 0) return -1.0;
-    const DecodedTrack& track = *channel->track;
+    const TrackStream& stream = *channel->stream;
     return static_cast<double>(position) /
-           (static_cast<double>(track.sampleRate) * track.channels * kBytesPerSample);
+           (static_cast<double>(stream.SampleRate()) * stream.Channels() * kBytesPerSample);
 }
 
 bool Library::Free() {
@@ -112,6 +182,8 @@ bool Library::Free() {
 // Closed before the channels go, and never under the mixer's lock: closing waits for a running render.
 void Library::CloseDevice() {
     if (!deviceOpen_) return;
+    Library* self = this;
+    openLibrary.compare_exchange_strong(self, nullptr);
     platform_.output->Close();
     deviceOpen_ = false;
 }

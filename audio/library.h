@@ -1,8 +1,9 @@
-// The audio library on any platform: channels decoded in memory, mixed by the core and played through the
-// platform's output device.
+// The audio library on any platform: channels streamed from their files (each decoded ahead on a thread of
+// its own), mixed by the core and played through the platform's output device.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "audio/audio_library.h"
 #include "audio/mixer.h"
@@ -11,6 +12,10 @@
 namespace audio {
 
 // Called from one thread; the device's thread only runs the mixer. The device plays at kDeviceRate only.
+// A channel's position is the frame being heard: the frames the device has played, less what it still holds,
+// advanced between its callbacks by a monotonic clock; after the track's end it goes on as if silence
+// followed. A track that turns bad part-way plays what decoded, then silence, with one line on standard
+// error.
 // Channels open from whole files: loading from memory, an offset or a length is refused. A track that opens
 // neither as a stream nor, right after, as a module gets one line on standard error saying why.
 class Library final : public AudioLibrary {
@@ -41,6 +46,7 @@ private:
     // The last StreamCreateFile that failed, kept for the report of a MusicLoad of the same file.
     std::string failedStream_;
     std::string failedStreamReason_;
+    std::vector<float> window_;  // the frames of one spectrum
 };
 
 }  // namespace audio

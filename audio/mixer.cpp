@@ -6,40 +6,42 @@
 namespace audio {
 namespace {
 
+constexpr std::chrono::milliseconds kUnderrunWait{250};
+
 struct Stereo {
     float left, right;
 };
 
 // Mono goes to both sides; with more channels the even ones make the left side and the odd ones the right.
-Stereo ReadFrame(const DecodedTrack& track, int64_t frame) {
-    if (frame >= track.Frames()) return {0.0f, 0.0f};
-    const float* s = &track.samples[static_cast<size_t>(frame * track.channels)];
-    switch (track.channels) {
+Stereo ReadFrame(const float* s, int channels) {
+    switch (channels) {
         case 1:
             return {s[0], s[0]};
         case 2:
             return {s[0], s[1]};
         default: {
             Stereo sum{0.0f, 0.0f};
-            for (int c = 0; c < track.channels; ++c) (c % 2 ? sum.right : sum.left) += s[c];
-            const int left = (track.channels + 1) / 2;
-            return {sum.left / left, sum.right / (track.channels - left)};
+            for (int c = 0; c < channels; ++c) (c % 2 ? sum.right : sum.left) += s[c];
+            const int left = (channels + 1) / 2;
+            return {sum.left / left, sum.right / (channels - left)};
         }
     }
 }
 
 }  // namespace
 
-Handle Mixer::Add(std::shared_ptr<const DecodedTrack> track, ChannelKind kind) {
+Mixer::Mixer(DeviceClock::Now now) : clock_(std::move(now), kDeviceRate) {}
+
+Handle Mixer::Add(std::shared_ptr<TrackStream> stream, ChannelKind kind, Reopen reopen) {
     std::lock_guard lock(mutex_);
     const Handle handle = next_++;
     if (next_ == 0) next_ = 1;
-    channels_.emplace(handle, Channel{std::move(track), kind});
+    channels_.emplace(handle, Channel{std::move(stream), kind, std::move(reopen)});
     return handle;
 }
 
 bool Mixer::Remove(Handle handle, ChannelKind kind) {
-    std::map<Handle, Channel>::node_type freed;  // released after the unlock: a track can be large
+    std::map<Handle, Channel>::node_type freed;  // released after the unlock: it waits for its decoder
     std::lock_guard lock(mutex_);
     const auto it = channels_.find(handle);
     if (it == channels_.end() || it->second.kind != kind) return false;
@@ -54,55 +56,95 @@ void Mixer::RemoveAll() {
 }
 
 bool Mixer::Play(Handle handle, bool restart) {
+    std::shared_ptr<TrackStream> stream;
+    Reopen reopen;
+    {
+        std::lock_guard lock(mutex_);
+        const auto it = channels_.find(handle);
+        if (it == channels_.end()) return false;
+        const Channel& channel = it->second;
+        if (!channel.playing) {
+            stream = channel.stream;  // still at its first frame
+        } else {
+            const int64_t mixed = TrackFrame(*channel.stream, clock_.Mixed() - channel.start);
+            if (!restart && !channel.stream->EndedBefore(mixed)) return true;
+            reopen = channel.reopen;
+        }
+    }
+    if (reopen) {
+        try {
+            stream = reopen();
+        } catch (const std::exception&) {
+            stream = nullptr;
+        }
+        if (!stream) return false;
+    }
+    stream->AwaitDecoded(static_cast<int64_t>(TrackStream::kStartSeconds * stream->SampleRate()));
+
+    std::shared_ptr<TrackStream> old;  // released after the unlock
     std::lock_guard lock(mutex_);
     const auto it = channels_.find(handle);
     if (it == channels_.end()) return false;
-    Channel& channel = it->second;
-    if (restart || TrackFrame(channel) >= channel.track->Frames()) channel.rendered = 0;
-    channel.playing = true;
+    old = std::exchange(it->second.stream, std::move(stream));
+    it->second.playing = true;
+    it->second.start = clock_.Mixed();
     return true;
 }
 
-std::optional<ChannelState> Mixer::Find(Handle handle) const {
+std::optional<ChannelState> Mixer::Find(Handle handle) {
     std::lock_guard lock(mutex_);
     const auto it = channels_.find(handle);
     if (it == channels_.end()) return std::nullopt;
-    return ChannelState{it->second.track, std::min(TrackFrame(it->second), it->second.track->Frames())};
+    const Channel& channel = it->second;
+    int64_t frame = 0;
+    if (channel.playing)
+        frame = TrackFrame(*channel.stream, std::max<int64_t>(clock_.Heard() - channel.start, 0));
+    return ChannelState{channel.stream, frame};
 }
 
-void Mixer::Render(float* stereo, int frames) {
+void Mixer::Render(float* stereo, int frames, int queued) {
     std::fill(stereo, stereo + 2 * frames, 0.0f);
     std::lock_guard lock(mutex_);
-    for (auto& [handle, channel] : channels_) {
-        if (channel.playing) MixInto(channel, stereo, frames);
+    const int64_t mixed = clock_.Mixed();
+    clock_.Callback(frames, queued);
+    for (const auto& [handle, channel] : channels_) {
+        if (channel.playing) MixInto(channel, mixed - channel.start, stereo, frames);
     }
 }
 
-// The track frame under device frame `rendered`, exactly: rendered × rate / kDeviceRate.
-int64_t Mixer::TrackFrame(const Channel& channel) {
-    return channel.rendered * channel.track->sampleRate / kDeviceRate;
+// The track frame under the channel's device frame `deviceFrames`, exactly: deviceFrames × rate /
+// kDeviceRate.
+int64_t Mixer::TrackFrame(const TrackStream& stream, int64_t deviceFrames) {
+    return deviceFrames * stream.SampleRate() / kDeviceRate;
 }
 
-void Mixer::MixInto(Channel& channel, float* stereo, int frames) {
-    const DecodedTrack& track = *channel.track;
-    const int64_t end = track.Frames();
-    for (int i = 0; i < frames; ++i, ++channel.rendered) {
-        const int64_t scaled = channel.rendered * track.sampleRate;
+void Mixer::MixInto(const Channel& channel, int64_t offset, float* stereo, int frames) {
+    TrackStream& stream = *channel.stream;
+    const int rate = stream.SampleRate(), channels = stream.Channels();
+    // The track frames under these device frames, and the one after the last for the interpolation.
+    const int64_t first = TrackFrame(stream, offset);
+    const int64_t count = TrackFrame(stream, offset + frames - 1) + 2 - first;
+    scratch_.resize(static_cast<size_t>(count * channels));
+    // Decoding fell behind (a loaded machine, or a device that takes frames faster than real time): the
+    // device waits for it a while rather than play silence, so the sound stays with the position.
+    stream.AwaitDecoded(first + count - 1, kUnderrunWait);
+    stream.Copy(first, count, scratch_.data());
+    for (int i = 0; i < frames; ++i) {
+        const int64_t scaled = (offset + i) * rate;
         const int64_t frame = scaled / kDeviceRate;
-        if (frame >= end) {
-            channel.playing = false;
-            return;
-        }
-        Stereo s = ReadFrame(track, frame);
+        const float* at = &scratch_[static_cast<size_t>((frame - first) * channels)];
+        Stereo s = ReadFrame(at, channels);
         // Between two track frames (only when the rates differ), interpolate linearly.
         if (const int64_t between = scaled % kDeviceRate; between != 0) {
             const float t = static_cast<float>(between) / kDeviceRate;
-            const Stereo next = ReadFrame(track, frame + 1);
+            const Stereo next = ReadFrame(at + channels, channels);
             s = {s.left + (next.left - s.left) * t, s.right + (next.right - s.right) * t};
         }
         stereo[2 * i] += s.left;
         stereo[2 * i + 1] += s.right;
     }
+    const auto history = static_cast<int64_t>(TrackStream::kHistorySeconds * rate);
+    stream.Release(first - history);
 }
 
 }  // namespace audio

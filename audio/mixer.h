@@ -1,55 +1,73 @@
 // The channels of the library and the mix the output device plays. The device thread calls Render; the main
-// thread adds, starts, frees and queries channels. Every call holds the lock only briefly.
+// thread adds, starts, frees and queries channels. Every call holds the lock only briefly; decoding runs on
+// each channel's own thread.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "audio/audio_library.h"
-#include "audio/decoded_track.h"
+#include "audio/device_clock.h"
+#include "audio/track_stream.h"
 
 namespace audio {
 
-constexpr int kDeviceRate = 44100;  // the output: interleaved stereo float at this rate
-
 enum class ChannelKind { kStream, kMusic };
 
-// A channel as a query sees it: its track and the frame now being heard, in the track's own rate.
+// The channel's track opened again at its first frame, for a restart; null when it no longer opens. May
+// throw what the TrackStream constructor throws.
+using Reopen = std::function<std::shared_ptr<TrackStream>()>;
+
+// A channel as a query sees it: its track and the frame now being heard, in the track's own rate. After the
+// track's end the frame goes on counting, as if silence followed.
 struct ChannelState {
-    std::shared_ptr<const DecodedTrack> track;
+    std::shared_ptr<TrackStream> stream;
     int64_t frame = 0;
 };
 
 class Mixer {
 public:
-    // A new, stopped channel on `track` (which must hold frames); its handle is never 0 and never reused.
-    Handle Add(std::shared_ptr<const DecodedTrack> track, ChannelKind kind);
+    // `now` is the monotonic clock the heard position advances by between callbacks (steady when empty).
+    explicit Mixer(DeviceClock::Now now = {});
+
+    // A new, stopped channel on `stream`; its handle is never 0 and never reused.
+    Handle Add(std::shared_ptr<TrackStream> stream, ChannelKind kind, Reopen reopen);
     // Frees the channel if `handle` names one of `kind`.
     bool Remove(Handle handle, ChannelKind kind);
     void RemoveAll();
-    // Starts the channel, from the start when asked to or when it has played to its end.
+    // Starts the channel, from the start when asked to or when its track has played to its end. Waits for
+    // the first frames to be decoded, so that the sound starts with the position.
     bool Play(Handle handle, bool restart);
-    std::optional<ChannelState> Find(Handle handle) const;
+    std::optional<ChannelState> Find(Handle handle);
 
-    // Writes `frames` stereo frames: the sum of the playing channels. Called by the device thread.
-    void Render(float* stereo, int frames);
+    // Writes `frames` stereo frames: the sum of the playing channels. `queued` is how many frames handed over
+    // before the device still holds beyond the one being heard. Called by the device thread; where decoding
+    // has fallen behind it waits a little for the frames.
+    void Render(float* stereo, int frames, int queued);
 
 private:
     struct Channel {
-        std::shared_ptr<const DecodedTrack> track;
+        std::shared_ptr<TrackStream> stream;
         ChannelKind kind;
+        Reopen reopen;
         bool playing = false;
-        int64_t rendered = 0;  // device frames played since the start
+        int64_t start = 0;  // the device frame its first frame is mixed at
     };
 
-    static int64_t TrackFrame(const Channel& channel);
-    static void MixInto(Channel& channel, float* stereo, int frames);
+    static int64_t TrackFrame(const TrackStream& stream, int64_t deviceFrames);
+    // Mixes the channel's device frames [offset, offset + frames) into `stereo`.
+    void MixInto(const Channel& channel, int64_t offset, float* stereo, int frames);
 
-    mutable std::mutex mutex_;
+    std::mutex mutex_;
     std::map<Handle, Channel> channels_;
     Handle next_ = 1;
+    DeviceClock clock_;
+    std::vector<float> scratch_;  // a channel's frames for one callback
 };
 
 }  // namespace audio

@@ -4,15 +4,18 @@
 #include <functional>
 #include <memory>
 
-#include "audio/decoded_track.h"
+#include "audio/decoder.h"
+#include "audio/device_clock.h"
 
 namespace audio {
 
 // The default output device, playing interleaved stereo float at kDeviceRate.
 class OutputDevice {
 public:
-    // Fills `stereo` with `frames` frames; called on the device's own thread.
-    using Render = std::function<void(float* stereo, int frames)>;
+    // Fills `stereo` with `frames` frames; called on the device's own thread. `queued` is how many of the
+    // frames rendered before the device still holds beyond the one being heard now, so that the library can
+    // tell the frame being heard.
+    using Render = std::function<void(float* stereo, int frames, int queued)>;
 
     virtual ~OutputDevice() = default;
     // Opens the device and starts calling `render`; false when there is no device.
@@ -21,15 +24,17 @@ public:
     virtual void Close() = 0;
 };
 
-// A sampled audio file (the format found from its content) to a track.
-using StreamDecoder = std::function<DecodeResult(const char* path)>;
-// A tracker module file to a stereo track rendered at `rate`, played once.
-using ModuleDecoder = std::function<DecodeResult(const char* path, int rate)>;
+// A sampled audio file (the format found from its content), opened at its first frame.
+using StreamDecoder = std::function<OpenResult(const char* path)>;
+// A tracker module file, opened to render in stereo at `rate`, played once.
+using ModuleDecoder = std::function<OpenResult(const char* path, int rate)>;
 
 struct Platform {
     std::unique_ptr<OutputDevice> output;
     StreamDecoder decodeStream;
     ModuleDecoder decodeModule;
+    // The monotonic clock the heard position advances by between device callbacks; steady when empty.
+    DeviceClock::Now now;
 };
 
 }  // namespace audio

@@ -16,9 +16,13 @@ constexpr int kSpectrumBins = kFftSize / 2;
 // In-place forward DFT, X[k] = Σ x[n]·e^(−2πikn/N); the size must be a power of two.
 void Fft(std::span<std::complex<double>> data);
 
-// Magnitudes of the kFftSize frames of `track` from `startFrame` on (frames outside the track count as
-// silence), mixed to mono as the mean of the channels and shaped by a periodic Hann window. Scaled so that a
-// full-scale sine centred on a bin reads 1.0 there.
+// Magnitudes of the kFftSize interleaved frames of `channels` channels at `frames`, mixed to mono as the mean
+// of the channels and shaped by a periodic Hann window. Scaled so that a full-scale sine centred on a bin
+// reads 1.0 there.
+void Spectrum(const float* frames, int channels, float out[kSpectrumBins]);
+
+// The same of the kFftSize frames of `track` from `startFrame` on (frames outside the track count as
+// silence).
 void Spectrum(const DecodedTrack& track, int64_t startFrame, float out[kSpectrumBins]);
 
 }  // namespace audio

@@ -15,7 +15,7 @@ std::string FindTrack(const std::string& exeDirectory) {
 
 Music::Music(audio::AudioLibrary& library, std::string track) : library_(library), track_(std::move(track)) {
     if ((library_.GetVersion() >> 16) == (audio::kVersion >> 16)) {
-        ok = library_.Init(audio::kDefaultDevice, 44100, 0, nullptr, nullptr);
+        ok = library_.Init(audio::kDefaultDevice, audio::kDeviceRate, 0, nullptr, nullptr);
     }
     if (!ok) std::fputs("faild play music", stdout);
 }

@@ -1,10 +1,13 @@
-// The library over a fake output device whose render callback the tests call themselves.
+// The library over a fake output device whose render callback the tests call themselves, on a clock the tests
+// set.
 #include "audio/library.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <map>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
@@ -26,6 +29,18 @@ struct FakeOutput final : OutputDevice {
     Render render;
 };
 
+// A stereo track that decodes 1000 frames of 0.5, then runs out of memory.
+struct StarvedDecoder final : Decoder {
+    int Channels() const override { return 2; }
+    int SampleRate() const override { return 44100; }
+    int64_t Read(float* out, int64_t frames, std::string&) override {
+        if (reads++ > 0) throw std::bad_alloc();
+        std::fill(out, out + 2 * std::min<int64_t>(frames, 1000), 0.5f);
+        return std::min<int64_t>(frames, 1000);
+    }
+    int reads = 0;
+};
+
 std::shared_ptr<const DecodedTrack> Ramp(int rate, int channels, int64_t frames) {
     auto track = std::make_shared<DecodedTrack>(DecodedTrack{{}, channels, rate});
     for (int64_t i = 0; i < frames * channels; ++i) track->samples.push_back(static_cast<float>(i) / 1000.0f);
@@ -43,16 +58,19 @@ protected:
         output_ = output.get();
         return {std::move(output),
                 [this](const char* path) {
+                    if (std::string(path) == "starved")
+                        return OpenResult{std::make_unique<StarvedDecoder>(), {}};
                     const auto it = streams_.find(path);
-                    return it != streams_.end() ? DecodeResult{it->second, {}}
-                                                : DecodeResult::Failure("no header");
+                    return it != streams_.end() ? OpenResult{MemoryDecoder(it->second), {}}
+                                                : OpenResult::Failure("no header");
                 },
                 [this](const char* path, int rate) {
                     moduleRate_ = rate;
                     const auto it = modules_.find(path);
-                    return it != modules_.end() ? DecodeResult{it->second, {}}
-                                                : DecodeResult::Failure("no patterns");
-                }};
+                    return it != modules_.end() ? OpenResult{MemoryDecoder(it->second), {}}
+                                                : OpenResult::Failure("no patterns");
+                },
+                [this] { return now_; }};
     }
 
     Handle Stream(std::shared_ptr<const DecodedTrack> track) {
@@ -60,14 +78,25 @@ protected:
         return library_.StreamCreateFile(false, "track", 0, 0, 0);
     }
 
-    std::vector<float> Render(int frames) {
+    // A device callback at the clock's present time, `queued` frames of the ones before still in the device.
+    std::vector<float> Callback(int frames, int queued) {
         std::vector<float> out(2 * frames, -9.0f);
-        output_->render(out.data(), frames);
+        output_->render(out.data(), frames, queued);
+        return out;
+    }
+    // A device that plays what it is given at once: a callback, and the clock on to the end of its frames.
+    std::vector<float> Render(int frames) {
+        std::vector<float> out = Callback(frames, 0);
+        now_ += std::chrono::nanoseconds((frames * int64_t{1'000'000'000} + 44099) / 44100);
         return out;
     }
 
+    // The stereo 44100 Hz channel's position in frames.
+    int64_t Frame(Handle handle) { return library_.ChannelGetPosition(handle, kPosByte) / 4; }
+
     std::map<std::string, std::shared_ptr<const DecodedTrack>> streams_, modules_;
     int moduleRate_ = 0;
+    std::chrono::nanoseconds now_{0};
     FakeOutput* output_ = nullptr;
     Library library_;
 };
@@ -128,19 +157,122 @@ TEST_F(LibraryTest, PositionCountsFramesHeardInTheChannelsFormat) {
     EXPECT_EQ(library_.ChannelGetPosition(stereo, kPosByte), 2470 * 2 * 2) << "both play at once";
 }
 
-TEST_F(LibraryTest, FinishedChannelStaysAtItsEndUntilRestarted) {
+TEST_F(LibraryTest, FinishedChannelCountsOnThroughSilenceUntilRestarted) {
     const Handle handle = Stream(Ramp(44100, 2, 300));
     ASSERT_TRUE(library_.ChannelPlay(handle, false));
     const std::vector<float> out = Render(1024);
     EXPECT_EQ(out[2 * 299], 598 / 1000.0f);
     EXPECT_EQ(out[2 * 300], 0.0f) << "silence after the end";
-    Render(1024);
-    EXPECT_EQ(library_.ChannelGetPosition(handle, kPosByte), 300 * 4);
+    const std::vector<float> after = Render(1024);
+    EXPECT_EQ(after, std::vector<float>(2 * 1024, 0.0f));
+    EXPECT_EQ(Frame(handle), 2048) << "a short track does not stop the clock";
+    ASSERT_TRUE(library_.ChannelPlay(handle, false)) << "played to its end: starts again";
+    EXPECT_EQ(Frame(handle), 0);
+    EXPECT_EQ(Render(1)[0], 0.0f);
+    EXPECT_EQ(Render(1)[0], 2 / 1000.0f);
 
+    ASSERT_TRUE(library_.ChannelPlay(handle, false)) << "still playing: nothing changes";
+    EXPECT_EQ(Frame(handle), 2);
     ASSERT_TRUE(library_.ChannelPlay(handle, true));
-    EXPECT_EQ(library_.ChannelGetPosition(handle, kPosByte), 0);
+    EXPECT_EQ(Frame(handle), 0);
     Render(100);
-    EXPECT_EQ(library_.ChannelGetPosition(handle, kPosByte), 100 * 4);
+    EXPECT_EQ(Frame(handle), 100);
+}
+
+// Callbacks of a fixed size, each at the moment the device wants it and with one buffer still queued, on the
+// test's clock: the position between them follows that clock exactly.
+TEST_F(LibraryTest, PositionIsTheFrameHeardAdvancedByTheClockBetweenCallbacks) {
+    using std::chrono::nanoseconds;
+    constexpr int64_t kSecond = 1'000'000'000;
+    const Handle handle = Stream(Ramp(44100, 2, 44100));
+    ASSERT_TRUE(library_.ChannelPlay(handle, false));
+
+    int64_t mixedBefore = 0;
+    for (const int64_t burst : {1024, 4096}) {
+        SCOPED_TRACE(burst);
+        const int64_t held = Frame(handle);  // where the round before left it
+        const nanoseconds start = now_;
+        const auto callbackAt = [&](int64_t k) { return start + nanoseconds(k * burst * kSecond / 44100); };
+        // After callback k the device has played the frames mixed before the buffer it still holds.
+        const auto heardAt = [&](int64_t k, nanoseconds t) {
+            return mixedBefore + (k - 1) * burst + (t - callbackAt(k)).count() * 44100 / kSecond;
+        };
+        int64_t callbacks = 0, previous = -1;
+        // Queries 16.7 ms apart for a third of a second.
+        for (nanoseconds t = start; t < start + nanoseconds(kSecond / 3); t += nanoseconds(16'700'000)) {
+            while (callbackAt(callbacks) <= t) {
+                now_ = callbackAt(callbacks++);
+                Callback(static_cast<int>(burst), static_cast<int>(burst));
+            }
+            now_ = t;
+            const int64_t frame = Frame(handle);
+            const int64_t k = callbacks - 1;
+            EXPECT_EQ(frame, std::max(held, std::min(heardAt(k, t), mixedBefore + k * burst)))
+                << t.count() << " ns";
+            if (previous >= 0 && t - start > nanoseconds(2 * burst * kSecond / 44100)) {
+                EXPECT_NEAR(frame - previous, 0.0167 * 44100, 1.0) << "16.7 ms apart, whatever the buffer";
+            }
+            EXPECT_GE(frame, previous) << "never backwards";
+            previous = frame;
+        }
+
+        // The device stalls: the position runs to the end of the buffer it plays and holds there.
+        const int64_t mixed = mixedBefore + callbacks * burst;
+        now_ += nanoseconds(kSecond);
+        EXPECT_EQ(Frame(handle), mixed - burst);
+        now_ += nanoseconds(kSecond);
+        EXPECT_EQ(Frame(handle), mixed - burst) << "held while stalled";
+        // It resumes from there.
+        Callback(static_cast<int>(burst), static_cast<int>(burst));
+        EXPECT_EQ(Frame(handle), mixed - burst);
+        now_ += nanoseconds(kSecond / 100);
+        EXPECT_EQ(Frame(handle), mixed - burst + 441);
+        now_ += nanoseconds(kSecond);
+        EXPECT_EQ(Frame(handle), mixed) << "never past the frames mixed";
+        mixedBefore = mixed + burst;
+    }
+}
+
+TEST_F(LibraryTest, PositionLeavesOutWhatTheDeviceStillHolds) {
+    const Handle handle = Stream(Ramp(44100, 2, 44100));
+    ASSERT_TRUE(library_.ChannelPlay(handle, false));
+    // Callbacks 1024 frames apart on the clock; each time the frames handed over before, less those queued.
+    const auto period = std::chrono::nanoseconds((1024 * int64_t{1'000'000'000} + 44099) / 44100);
+    const auto next = [&](int queued) {
+        Callback(1024, queued);
+        const int64_t atCallback = Frame(handle);
+        now_ += period;
+        return atCallback;
+    };
+    EXPECT_EQ(next(1024), 0) << "nothing played yet";
+    EXPECT_EQ(Frame(handle), 0) << "the first buffer is only queued";
+    EXPECT_EQ(next(1024), 0);
+    EXPECT_EQ(next(1024), 1024);
+    EXPECT_EQ(next(3000), 1024) << "a deeper queue: held, never backwards";
+    EXPECT_EQ(Frame(handle), 3072 - 3000 + 1024) << "one callback's frames on from its anchor";
+    EXPECT_EQ(next(0), 4096);
+
+    // The spectrum is taken where the listener is, not where the mix is.
+    Callback(1024, 512);
+    now_ += std::chrono::milliseconds(10);
+    EXPECT_EQ(Frame(handle), 5120 - 512 + 441);
+    std::vector<float> heard(kSpectrumBins), expected(kSpectrumBins);
+    ASSERT_EQ(library_.ChannelGetData(handle, heard.data(), kDataFFT2048), kSpectrumBins * 4);
+    Spectrum(*Ramp(44100, 2, 44100), 5120 - 512 + 441, expected.data());
+    EXPECT_EQ(heard, expected);
+}
+
+TEST_F(LibraryTest, RunningOutOfMemoryWhileDecodingEndsTheTrackWithOneLine) {
+    testing::internal::CaptureStderr();
+    const Handle handle = library_.StreamCreateFile(false, "starved", 0, 0, 0);
+    ASSERT_NE(handle, 0u);
+    ASSERT_TRUE(library_.ChannelPlay(handle, false));
+    const std::vector<float> out = Render(2048);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "starved: at 0.023 s: out of memory; decoding stopped\n");
+    EXPECT_EQ(out[2 * 999], 0.5f);
+    EXPECT_EQ(out[2 * 1000], 0.0f) << "then silence";
+    EXPECT_EQ(Frame(handle), 2048);
 }
 
 TEST_F(LibraryTest, ConvertsOtherRatesAndChannelCounts) {

@@ -2,6 +2,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,15 +10,17 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <numbers>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "audio/library.h"
-#include "audio/sdl_platform.h"
+#include "audio/sdl/platform.h"
 #include "audio/spectrum.h"
 #include "audio/system_audio.h"
+#include "audio/track_stream.h"
 
 namespace audio {
 namespace {
@@ -74,6 +77,29 @@ std::vector<unsigned char> TinyMod() {
     mod.insert(mod.end(), pattern.begin(), pattern.end());
     for (int i = 0; i < 128; ++i) mod.push_back(i < 64 ? 0x40 : 0xC0);  // signed 8-bit: +64, then -64
     return mod;
+}
+
+// Reads a stream from start to end in blocks of `block` frames, as playback does: waiting for each block,
+// then letting go of what was read.
+std::vector<float> ReadThrough(TrackStream& stream, int64_t block) {
+    std::vector<float> all;
+    for (int64_t frame = 0; !stream.EndedBefore(frame); frame += block) {
+        stream.AwaitDecoded(frame + block);
+        std::vector<float> out(static_cast<size_t>(block * stream.Channels()));
+        stream.Copy(frame, block, out.data());
+        all.insert(all.end(), out.begin(), out.end());
+        stream.Release(frame + block);
+    }
+    return all;
+}
+
+// A kilobyte figure of this process from /proc/self/status ("VmRSS", "VmHWM").
+int64_t StatusKb(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(field + ":", 0) == 0) return std::stoll(line.substr(field.size() + 1));
+    }
+    return -1;
 }
 
 bool AnyDevicePlaying() {
@@ -163,17 +189,133 @@ TEST_F(SdlAudioTest, BadTracksFailWithOneLineEach) {
     fs::create_directory(Path("folder.mp3"));
 
     Library library(SdlPlatform());
-    for (const char* name : {"missing.mp3", "empty.mp3", "folder.mp3", "noise.mp3", "truncated.mp3"}) {
+    // What is wrong with each, as the stream's reason says it.
+    for (const auto& [name, reason] : {std::pair{"missing.mp3", "No such file or directory"},
+                                       {"empty.mp3", "the file is empty"},
+                                       {"folder.mp3", "a folder, not a file"},
+                                       {"noise.mp3", "not a format it knows"},
+                                       {"truncated.mp3", "not a format it knows"}}) {
         const std::string path = Path(name);
         testing::internal::CaptureStderr();
         EXPECT_EQ(library.StreamCreateFile(false, path.c_str(), 0, 0, 0), 0u) << name;
         EXPECT_EQ(library.MusicLoad(false, path.c_str(), 0, 0, kMusicRamp, 1), 0u) << name;
         const std::string said = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(said.rfind(path + ": cannot play: not a stream (", 0), 0u) << said;
+        EXPECT_EQ(said.rfind(path + ": cannot play: not a stream (" + reason, 0), 0u) << said;
+        EXPECT_EQ(said.find("possibly a pipe"), std::string::npos) << said;
         EXPECT_NE(said.find("), not a module ("), std::string::npos) << said;
         EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
         EXPECT_EQ(said.back(), '\n');
     }
+}
+
+TEST_F(SdlAudioTest, StreamingGivesTheSamplesOfTheWholeDecoding) {
+    // Longer than the ring, so that it wraps several times.
+    std::vector<float> samples;
+    for (int64_t f = 0; f < 12 * 44100; ++f) {
+        samples.push_back(Tone(f));
+        samples.push_back(static_cast<float>(0.25 * std::sin(f * 0.01)));
+    }
+    WriteSound(Path("long.mp3"), SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, 2, samples);
+    WriteBytes(Path("song.mod"), TinyMod());
+
+    for (const auto& [name, open] :
+         {std::pair{"long.mp3", std::function<OpenResult(const char*)>(OpenStream)},
+          std::pair{"song.mod", std::function<OpenResult(const char*)>(
+                                    [](const char* p) { return OpenModule(p, 44100); })}}) {
+        SCOPED_TRACE(name);
+        const DecodeResult whole = DecodeAll(open(Path(name).c_str()));
+        ASSERT_TRUE(whole.track) << whole.error;
+        OpenResult opened = open(Path(name).c_str());
+        ASSERT_TRUE(opened.decoder) << opened.error;
+        TrackStream stream(std::move(opened.decoder), name);
+        std::vector<float> streamed = ReadThrough(stream, 1000);
+        ASSERT_GE(streamed.size(), whole.track->samples.size());
+        EXPECT_TRUE(std::all_of(streamed.begin() + whole.track->samples.size(), streamed.end(), [](float v) {
+            return v == 0.0f;
+        })) << "silence past the end";
+        streamed.resize(whole.track->samples.size());
+        EXPECT_TRUE(streamed == whole.track->samples);
+    }
+}
+
+// Tracks that turn bad part-way, that last an hour, or that would block: each plays what it can, in memory
+// that does not grow with the track, and never hangs.
+TEST_F(SdlAudioTest, DamagedHugeAndBlockingTracks) {
+    // 20 KB of noise 40 % into an MP3 of 20 s.
+    std::vector<float> tone;
+    for (int64_t f = 0; f < 20 * 44100; ++f) tone.insert(tone.end(), 2, Tone(f));
+    WriteSound(Path("damaged.mp3"), SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, 2, tone);
+    {
+        std::fstream file(Path("damaged.mp3"), std::ios::binary | std::ios::in | std::ios::out);
+        file.seekp(static_cast<std::streamoff>(fs::file_size(Path("damaged.mp3")) * 2 / 5));
+        std::mt19937 random(5);
+        for (int i = 0; i < 20000; ++i) file.put(static_cast<char>(random()));
+    }
+    {
+        OpenResult opened = OpenStream(Path("damaged.mp3").c_str());
+        ASSERT_TRUE(opened.decoder) << opened.error;
+        testing::internal::CaptureStderr();
+        TrackStream stream(std::move(opened.decoder), Path("damaged.mp3"));
+        const std::vector<float> played = ReadThrough(stream, 4096);
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said.rfind(Path("damaged.mp3") + ": at 7.", 0), 0u) << said;
+        EXPECT_NE(said.find(" s: decoding stopped: "), std::string::npos) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_GT(played.size(), 2 * 44100 * 78u / 10) << "what comes before the damage plays";
+    }
+
+    // An hour of silence in a FLAC of a few hundred kilobytes: the peak memory of playing it stays far below
+    // what the decoded hour would take (115 MB).
+    {
+        SF_INFO info{};
+        info.samplerate = 8000;
+        info.channels = 1;
+        info.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+        SNDFILE* file = sf_open(Path("hour.flac").c_str(), SFM_WRITE, &info);
+        ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+        const std::vector<short> minute(8000 * 60, 0);
+        for (int m = 0; m < 60; ++m)
+            sf_writef_short(file, minute.data(), static_cast<sf_count_t>(minute.size()));
+        sf_close(file);
+    }
+    std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
+    const int64_t before = StatusKb("VmRSS");
+    {
+        struct Output final : OutputDevice {
+            bool Open(Render r) override {
+                render = std::move(r);
+                return true;
+            }
+            void Close() override { render = nullptr; }
+            Render render;
+        };
+        auto output = std::make_unique<Output>();
+        Output* device = output.get();
+        Library library({std::move(output), OpenStream, OpenModule, {}});
+        ASSERT_TRUE(library.Init(kDefaultDevice, 44100, 0, nullptr, nullptr));
+        const Handle hour = library.StreamCreateFile(false, Path("hour.flac").c_str(), 0, 0, 0);
+        ASSERT_NE(hour, 0u);
+        ASSERT_TRUE(library.ChannelPlay(hour, false));
+        std::vector<float> mix(2 * 1024), bins(kSpectrumBins);
+        for (int i = 0; i < 200; ++i) {
+            device->render(mix.data(), 1024, 0);
+            ASSERT_EQ(library.ChannelGetData(hour, bins.data(), kDataFFT2048), kSpectrumBins * 4);
+        }
+        EXPECT_GT(library.ChannelGetPosition(hour, kPosByte), 0);
+    }
+    const int64_t peak = StatusKb("VmHWM");
+    ASSERT_GT(before, 0);
+    EXPECT_LT(peak - before, 16 * 1024) << "kB above what the process held before";
+
+    // A FIFO would block an open until a writer came: it is refused at once.
+    ASSERT_EQ(mkfifo(Path("fifo.mp3").c_str(), 0600), 0);
+    Library library(SdlPlatform());
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(library.StreamCreateFile(false, Path("fifo.mp3").c_str(), 0, 0, 0), 0u);
+    EXPECT_EQ(library.MusicLoad(false, Path("fifo.mp3").c_str(), 0, 0, kMusicRamp, 1), 0u);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              Path("fifo.mp3") +
+                  ": cannot play: not a stream (not a regular file), not a module (not a regular file)\n");
 }
 
 TEST_F(SdlAudioTest, InitFailsWithoutAnAudioDriver) {

@@ -82,6 +82,19 @@ whole_show_on_disk_audio)
     [ "$code" = 0 ] || fail "the show ended with exit code $code: $(cat "$work/stderr")"
     "$track_tool" compare "$work/out.raw" "$work/track.wav" || fail "the device did not get the decoded track"
     ;;
+short_track_on_disk_audio)
+    # A track of 20 s: once it ends the position goes on through silence, so the show still ends by itself
+    # at its end, after the device has taken at least 206.87 s of frames.
+    mkdir Resource
+    "$track_tool" make "$work/track.wav" 20
+    cp "$work/track.wav" Resource/Glacierhorn.mp3
+    SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/out.raw" SDL_DISKAUDIODELAY=0 start_show
+    await_exit 240
+    [ "$code" = 0 ] || fail "the show ended with exit code $code: $(cat "$work/stderr")"
+    "$track_tool" compare "$work/out.raw" "$work/track.wav" || fail "the device did not get the decoded track"
+    played=$(stat -c %s "$work/out.raw")
+    [ "$played" -ge $((20687 * 441 * 8 / 100)) ] || fail "the show ended after $played bytes of audio"
+    ;;
 no_display)
     # Without a display SDL would fall back to a driver that shows nothing: a window creation failure.
     env -u DISPLAY -u WAYLAND_DISPLAY SDL_AUDIODRIVER=dummy "$tesselune" >"$work/stdout" 2>"$work/stderr" &

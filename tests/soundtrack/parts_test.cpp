@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "audio/sdl_platform.h"
+#include "audio/sdl/platform.h"
 #include "tools/soundtrack/band_stop.h"
 #include "tools/soundtrack/dsp.h"
 #include "tools/soundtrack/mix.h"

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "audio/levels.h"
-#include "audio/sdl_platform.h"
+#include "audio/sdl/platform.h"
 #include "audio/spectrum.h"
 #include "scenes/scene_schedule.h"
 

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "audio/library.h"
-#include "audio/windows_platform.h"
+#include "audio/windows/platform.h"
 
 namespace audio {
 namespace {
@@ -124,7 +124,7 @@ TEST_F(MediaFoundationTest, TheLibraryPlaysADecodedStreamAndRefusesModules) {
         bool Open(Render) override { return true; }
         void Close() override {}
     };
-    Library library({std::make_unique<SilentOutput>(), DecodeMediaFoundationStream, DecodeModuleUnsupported});
+    Library library({std::make_unique<SilentOutput>(), OpenMediaFoundationStream, OpenModuleUnsupported, {}});
     ASSERT_TRUE(library.Init(kDefaultDevice, 44100, 0, nullptr, nullptr));
     const Handle stream = library.StreamCreateFile(false, path.c_str(), 0, 0, 0);
     ASSERT_NE(stream, 0u);
@@ -149,7 +149,7 @@ struct RenderLog {
     std::thread::id thread;
 
     OutputDevice::Render Callback(const std::shared_ptr<RenderLog>& self) {
-        return [self](float* stereo, int count) {
+        return [self](float* stereo, int count, int) {
             for (int i = 0; i < 2 * count; ++i) stereo[i] = 0.0f;
             const std::lock_guard lock(self->mutex);
             ++self->calls;

@@ -2,9 +2,10 @@
 // first written as, what start-up costs, what the per-frame work outside the draw costs and what capture
 // costs, measured in one run and printed as one Markdown table.
 //   tesselune-bench --work DIR --json FILE [--track FILE] [--frames N] [--show PROGRAM --probe PROBE]
-//                   [--capture TOOL] [--capture-span FROM,TO]
+//                   [--capture TOOL] [--capture-span FROM,TO] [--audio PROGRAM --monitor SOURCE]
 // --show runs the real program under the X server DISPLAY names (black screen, 1344x784) through the probe
 // tesselune-first-frame. The program's GL work runs with Mesa's shader cache off unless a row says otherwise.
+// --audio runs tesselune-audio-bench on the sound server PULSE_SERVER names, a null sink with that monitor.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -18,6 +19,7 @@
 #include "platform/egl/headless_gl.h"
 #include "platform/gl.h"
 #include "scenes/scene_schedule.h"
+#include "tools/bench/audio_rows.h"
 #include "tools/bench/process.h"
 #include "tools/bench/report.h"
 #include "tools/bench/runtime_bench.h"
@@ -28,7 +30,7 @@
 namespace {
 
 struct Options {
-    std::string work, json, track, show, probe, capture;
+    std::string work, json, track, show, probe, capture, audio, monitor;
     int frames = 5;
     double captureFrom = 8.0, captureTo = 12.0;
 };
@@ -79,6 +81,10 @@ Options ParseOptions(int argc, char** argv) {
             options.probe = value;
         } else if (flag == "--capture") {
             options.capture = value;
+        } else if (flag == "--audio") {
+            options.audio = value;
+        } else if (flag == "--monitor") {
+            options.monitor = value;
         } else if (flag == "--capture-span") {
             if (std::sscanf(value.c_str(), "%lf,%lf", &options.captureFrom, &options.captureTo) != 2 ||
                 !(options.captureTo > options.captureFrom)) {
@@ -341,6 +347,13 @@ int main(int argc, char** argv) {
     report.rows.insert(report.rows.end(), startup.begin(), startup.end());
     Progress("per-frame work outside the draw");
     for (BenchRow& row : RuntimeRows(largeFrameMedians)) report.rows.push_back(std::move(row));
+    if (!options.audio.empty()) {
+        if (options.track.empty() || options.monitor.empty()) Fail("--audio needs --track and --monitor");
+        Progress("audio on the null sink");
+        for (BenchRow& row : AudioRows(options.audio, options.work, options.track, options.monitor)) {
+            report.rows.push_back(std::move(row));
+        }
+    }
     if (!options.capture.empty()) {
         if (options.track.empty()) Fail("--capture needs --track");
         Progress("capture");

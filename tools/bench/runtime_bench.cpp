@@ -46,7 +46,7 @@ struct PlayingLibrary {
         handle = library.StreamCreateFile(false, "track", 0, 0, 0);
         library.ChannelPlay(handle, false);
         std::vector<float> out(2 * 4 * 44100);
-        output->render(out.data(), 4 * 44100);
+        output->render(out.data(), 4 * 44100, 0);
     }
     audio::Platform MakePlatform() {
         auto device = std::make_unique<SilentOutput>();
@@ -54,9 +54,10 @@ struct PlayingLibrary {
         auto track = TenSecondTrack();
         return {std::move(device),
                 [track](const char*) {
-                    return audio::DecodeResult{track, {}};
+                    return audio::OpenResult{audio::MemoryDecoder(track), {}};
                 },
-                [](const char*, int) { return audio::DecodeResult::Failure("not a module"); }};
+                [](const char*, int) { return audio::OpenResult::Failure("not a module"); },
+                {}};
     }
 
     SilentOutput* output = nullptr;

@@ -42,7 +42,7 @@ int Still(const CaptureOptions& options) {
     std::array<float, 3> levels = {0.0f, 0.0f, 0.0f};
     if (options.levels) {
         levels = *options.levels;
-    } else if (std::unique_ptr<TrackLevels> track = TrackLevels::Open(options.track, error)) {
+    } else if (std::unique_ptr<TrackLevels> track = TrackLevels::Open(options.track, error, options.time)) {
         levels = track->At(options.time);
     } else {
         std::fprintf(stderr, "tesselune-capture: %s; the levels are 0\n", error.c_str());
@@ -160,7 +160,8 @@ private:
 int Video(const CaptureOptions& options) {
     CatchStopSignals();
     std::string error;
-    std::unique_ptr<TrackLevels> track = TrackLevels::Open(options.track, error);
+    std::unique_ptr<TrackLevels> track =
+        TrackLevels::Open(options.track, error, options.to.value_or(kShowEnd));
     if (track == nullptr) return FailVideo(error);
     // The output first: what ffmpeg refuses is known before a frame is drawn.
     const VideoSpan span{options.width, options.height, options.fps, options.from,

@@ -1,10 +1,11 @@
 #include "tools/capture/show_renderer.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "audio/levels.h"
 #include "audio/mixer.h"
-#include "audio/sdl_platform.h"
+#include "audio/sdl/platform.h"
 #include "audio/spectrum.h"
 #include "platform/gl.h"
 
@@ -37,10 +38,17 @@ void ShowRenderer::Draw(SceneId id, double time, const std::array<float, 3>& lev
         [&](double) { return scene.get(); });
 }
 
-std::unique_ptr<TrackLevels> TrackLevels::Open(const std::string& path, std::string& error) {
-    audio::DecodeResult stream = audio::DecodeStream(path.c_str());
+std::unique_ptr<TrackLevels> TrackLevels::Open(const std::string& path, std::string& error, double until) {
+    // The frames up to the last spectrum window that starts by `until`.
+    const auto decode = [until](audio::OpenResult opened) {
+        if (!opened.decoder) return audio::DecodeAll(std::move(opened));
+        const double frames =
+            std::ceil(std::max(until, 0.0) * opened.decoder->SampleRate()) + audio::kFftSize;
+        return audio::DecodeAll(std::move(opened), static_cast<int64_t>(std::min(frames, 1e18)));
+    };
+    audio::DecodeResult stream = decode(audio::OpenStream(path.c_str()));
     if (stream.track) return std::make_unique<TrackLevels>(std::move(stream.track));
-    audio::DecodeResult module = audio::DecodeModule(path.c_str(), audio::kDeviceRate);
+    audio::DecodeResult module = decode(audio::OpenModule(path.c_str(), audio::kDeviceRate));
     if (module.track) return std::make_unique<TrackLevels>(std::move(module.track));
     error = path + ": cannot open the track: not a stream (" + stream.error + "), not a module (" +
             module.error + ")";

@@ -8,6 +8,7 @@
 
 #include "audio/decoded_track.h"
 #include "platform/egl/headless_gl.h"
+#include "scenes/scene_schedule.h"
 #include "scenes/show_frame.h"
 
 class ShowRenderer {
@@ -33,9 +34,10 @@ private:
 class TrackLevels {
 public:
     explicit TrackLevels(std::shared_ptr<const audio::DecodedTrack> track) : track_(std::move(track)) {}
-    // Decodes the track as the show opens it: as a stream, else as a module. Null, with the reason, on
-    // failure.
-    static std::unique_ptr<TrackLevels> Open(const std::string& path, std::string& error);
+    // Decodes the track as the show opens it: as a stream, else as a module, and no further than the levels
+    // at `until` need (the show's end unless told otherwise). Null, with the reason, on failure.
+    static std::unique_ptr<TrackLevels> Open(const std::string& path, std::string& error,
+                                             double until = kShowEnd);
 
     double Seconds() const { return static_cast<double>(track_->Frames()) / track_->sampleRate; }
     // The levels of the 2048 frames that start at `time`.

@@ -1,11 +1,12 @@
-#include "audio/library.h"
 #include "audio/system_audio.h"
-#include "audio/windows_platform.h"
+
+#include "audio/library.h"
+#include "audio/windows/platform.h"
 
 namespace audio {
 
 Platform WindowsPlatform() {
-    return {MakeWinmmOutput(), DecodeMediaFoundationStream, DecodeModuleUnsupported};
+    return {MakeWinmmOutput(), OpenMediaFoundationStream, OpenModuleUnsupported, {}};
 }
 
 AudioLibrary& SystemAudio() {

@@ -13,13 +13,14 @@
 #include <vector>
 
 #include "audio/mixer.h"
-#include "audio/windows_platform.h"
+#include "audio/windows/platform.h"
 
 namespace audio {
 namespace {
 
 constexpr int kBuffers = 8;
-constexpr int kBufferFrames = 1024;  // about 23 ms each, about 186 ms queued in all
+constexpr int kBufferFrames = 1024;  // about 23 ms each, about 186 ms queued in all; the device's own
+                                     // position of the frame played tells the library what is heard
 
 WAVEFORMATEX Format(bool floatSamples) {
     WAVEFORMATEX format{};
@@ -67,6 +68,7 @@ public:
             }
         }
         stop_ = false;
+        handed_ = 0;
         thread_ = std::thread([this] { Run(); });
         static const bool handlerRegistered = std::atexit(CloseAtExit) == 0;
         (void)handlerRegistered;
@@ -129,7 +131,20 @@ private:
     }
 
     void Queue(Buffer& buffer) {
-        render_(mix_.data(), kBufferFrames);
+        // What the device still holds: the frames handed over less those it has played, by its own count
+        // (32-bit, so it wraps after 27 hours; the difference does not care).
+        MMTIME played{};
+        played.wType = TIME_SAMPLES;
+        uint32_t queued = 0;
+        if (waveOutGetPosition(device_, &played, sizeof played) == MMSYSERR_NOERROR) {
+            const uint32_t frames = played.wType == TIME_SAMPLES ? played.u.sample
+                                    : played.wType == TIME_BYTES ? played.u.cb / format_.nBlockAlign
+                                                                 : handed_;
+            const uint32_t held = handed_ - frames;
+            queued = held <= kBuffers * kBufferFrames ? held : 0;
+        }
+        render_(mix_.data(), kBufferFrames, static_cast<int>(queued));
+        handed_ += kBufferFrames;
         if (format_.wFormatTag == WAVE_FORMAT_IEEE_FLOAT) {
             std::memcpy(buffer.bytes.data(), mix_.data(), buffer.bytes.size());
         } else {
@@ -148,6 +163,7 @@ private:
     WAVEFORMATEX format_{};
     std::array<Buffer, kBuffers> buffers_;
     std::vector<float> mix_;
+    uint32_t handed_ = 0;  // frames handed to the device since it opened
     Render render_;
     std::atomic<bool> stop_{false};
     std::thread thread_;

@@ -13,9 +13,14 @@ namespace audio {
 std::unique_ptr<OutputDevice> MakeWinmmOutput();
 
 // Any format Media Foundation's source reader opens (MP3, WAV, AAC, WMA, ...), found from the content
-// whatever the file's name says, as float frames at the file's own rate.
-DecodeResult DecodeMediaFoundationStream(const char* path);
+// whatever the file's name says, as float frames at the file's own rate. The reader that decodes the frames
+// is made on the thread that reads them.
+OpenResult OpenMediaFoundationStream(const char* path);
 // Tracker modules have no decoder on Windows: always a failure, with the reason.
+OpenResult OpenModuleUnsupported(const char* path, int rate);
+
+// The same, decoded whole into memory (tests).
+DecodeResult DecodeMediaFoundationStream(const char* path);
 DecodeResult DecodeModuleUnsupported(const char* path, int rate);
 
 Platform WindowsPlatform();

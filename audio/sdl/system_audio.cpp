@@ -1,12 +1,12 @@
 #include "audio/system_audio.h"
 
 #include "audio/library.h"
-#include "audio/sdl_platform.h"
+#include "audio/sdl/platform.h"
 
 namespace audio {
 
 Platform SdlPlatform() {
-    return {MakeSdlOutput(), DecodeStream, DecodeModule};
+    return {MakeSdlOutput(), OpenStream, OpenModule, {}};
 }
 
 AudioLibrary& SystemAudio() {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "audio/mixer.h"
-#include "audio/sdl_platform.h"
+#include "audio/sdl/platform.h"
 
 namespace audio {
 namespace {
@@ -32,16 +32,20 @@ public:
         want.channels = 2;
         want.samples = kBufferFrames;
         want.callback = [](void* self, Uint8* stream, int bytes) {
-            static_cast<SdlOutput*>(self)->render_(reinterpret_cast<float*>(stream),
-                                                   bytes / static_cast<int>(2 * sizeof(float)));
+            auto* output = static_cast<SdlOutput*>(self);
+            // The buffer handed over at the last callback is the one being heard now.
+            output->render_(reinterpret_cast<float*>(stream), bytes / static_cast<int>(2 * sizeof(float)),
+                            output->queued_);
         };
         want.userdata = this;
         // No changes allowed: SDL converts to whatever the hardware wants.
-        id_ = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+        SDL_AudioSpec obtained{};
+        id_ = SDL_OpenAudioDevice(nullptr, 0, &want, &obtained, 0);
         if (id_ == 0) {
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
             return false;
         }
+        queued_ = obtained.samples;
         static const bool handlerRegistered = std::atexit(CloseAtExit) == 0;
         (void)handlerRegistered;
         openDevice = id_;
@@ -61,6 +65,7 @@ public:
 private:
     SDL_AudioDeviceID id_ = 0;
     Render render_;
+    int queued_ = 0;  // SDL's buffer, in frames
 };
 
 }  // namespace

@@ -1,0 +1,42 @@
+// A track read in order, a block at a time: what every platform's decoders hand the library, so that a
+// channel holds only the frames around the one being heard, whatever the track's length.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "audio/decoded_track.h"
+
+namespace audio {
+
+class Decoder {
+public:
+    virtual ~Decoder() = default;
+    virtual int Channels() const = 0;
+    virtual int SampleRate() const = 0;
+    // Reads up to `frames` interleaved frames into `out` and returns how many it read: fewer only where the
+    // track ends or turns bad, 0 once it has ended. Where it turned bad, the frames before the damage come
+    // back and `error` says what happened there: whether reading goes on past it or stops. May throw
+    // std::bad_alloc.
+    virtual int64_t Read(float* out, int64_t frames, std::string& error) = 0;
+};
+
+// What opening a track hands back: a decoder at its first frame, or why there is none.
+struct OpenResult {
+    std::unique_ptr<Decoder> decoder;  // null on failure
+    std::string error;                 // the reason, when `decoder` is null
+
+    static OpenResult Failure(std::string why) { return {nullptr, std::move(why)}; }
+};
+
+// The frames of a track in memory, read in order.
+std::unique_ptr<Decoder> MemoryDecoder(std::shared_ptr<const DecodedTrack> track);
+
+// Reads an opened track into memory, at most `maxFrames` of it. A track that turns bad keeps what decoded,
+// with the last thing that went wrong in `error`; one with no frames at all is a failure.
+DecodeResult DecodeAll(OpenResult opened, int64_t maxFrames = std::numeric_limits<int64_t>::max());
+
+}  // namespace audio

@@ -1,0 +1,116 @@
+#include "audio/track_stream.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <utility>
+
+namespace audio {
+namespace {
+
+constexpr int64_t kBlockFrames = 4096;  // decoded at a time, outside the lock
+
+int64_t Seconds(double seconds, int rate) {
+    return static_cast<int64_t>(seconds * rate);
+}
+
+}  // namespace
+
+TrackStream::TrackStream(std::unique_ptr<Decoder> decoder, std::string name)
+    : decoder_(std::move(decoder)),
+      name_(std::move(name)),
+      channels_(decoder_->Channels()),
+      rate_(decoder_->SampleRate()),
+      capacity_(Seconds(kAheadSeconds + kHistorySeconds, rate_) + kBlockFrames),
+      ring_(static_cast<size_t>(capacity_ * channels_)),
+      thread_([this] { Run(); }) {}
+
+TrackStream::~TrackStream() {
+    {
+        const std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+}
+
+void TrackStream::AwaitDecoded(int64_t frames, std::chrono::milliseconds limit) {
+    std::unique_lock lock(mutex_);
+    const auto ready = [&] { return ended_ || end_ >= frames; };
+    if (limit == std::chrono::milliseconds::max()) {
+        changed_.wait(lock, ready);
+    } else {
+        changed_.wait_for(lock, limit, ready);
+    }
+}
+
+void TrackStream::Copy(int64_t first, int64_t count, float* out) const {
+    const std::lock_guard lock(mutex_);
+    const int64_t from = std::max({first, end_ - capacity_, int64_t{0}});
+    const int64_t to = std::min(first + count, end_);
+    std::fill(out, out + count * channels_, 0.0f);
+    for (int64_t frame = from; frame < to;) {
+        // The frames up to the ring's wrap, in one piece.
+        const int64_t slot = frame % capacity_;
+        const int64_t run = std::min(to - frame, capacity_ - slot);
+        std::copy_n(&ring_[static_cast<size_t>(slot * channels_)], run * channels_,
+                    out + (frame - first) * channels_);
+        frame += run;
+    }
+}
+
+void TrackStream::Release(int64_t frame) {
+    {
+        const std::lock_guard lock(mutex_);
+        if (frame <= released_) return;
+        released_ = frame;
+    }
+    changed_.notify_all();
+}
+
+bool TrackStream::EndedBefore(int64_t frame) const {
+    const std::lock_guard lock(mutex_);
+    return ended_ && frame >= end_;
+}
+
+void TrackStream::Run() {
+    // One line for each thing that went wrong, at the time in the track where it did.
+    const auto report = [this](const std::string& what) {
+        std::fprintf(stderr, "%s: at %.3f s: %s\n", name_.c_str(), static_cast<double>(end_) / rate_,
+                     what.c_str());
+    };
+    try {
+        std::vector<float> block(static_cast<size_t>(kBlockFrames * channels_));
+        for (;;) {
+            std::string error;
+            const int64_t read = decoder_->Read(block.data(), kBlockFrames, error);
+            std::unique_lock lock(mutex_);
+            // Room for the block without overwriting a frame still wanted.
+            changed_.wait(lock, [&] { return stop_ || end_ + read - capacity_ <= released_; });
+            if (stop_) break;
+            for (int64_t i = 0; i < read; ++i) {
+                std::copy_n(&block[static_cast<size_t>(i * channels_)], channels_,
+                            &ring_[static_cast<size_t>((end_ + i) % capacity_ * channels_)]);
+            }
+            end_ += std::max<int64_t>(read, 0);
+            if (!error.empty()) report(error);
+            if (read <= 0) break;
+            lock.unlock();
+            changed_.notify_all();
+        }
+    } catch (const std::bad_alloc&) {
+        const std::lock_guard lock(mutex_);
+        report("out of memory; decoding stopped");
+    } catch (const std::exception& e) {
+        const std::lock_guard lock(mutex_);
+        report(std::string("decoding stopped: ") + e.what());
+    }
+    {
+        const std::lock_guard lock(mutex_);
+        ended_ = true;
+    }
+    changed_.notify_all();
+    decoder_.reset();  // on this thread, which is the one that read it
+}
+
+}  // namespace audio

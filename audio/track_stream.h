@@ -1,0 +1,65 @@
+// A channel's track decoded ahead of where it plays, on a thread of its own, into a bounded ring of frames:
+// memory stays the same whatever the track's length.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio/decoder.h"
+
+namespace audio {
+
+class TrackStream {
+public:
+    static constexpr double kAheadSeconds = 3.0;    // decoded ahead of the frames still wanted
+    static constexpr double kHistorySeconds = 1.0;  // kept behind the frames mixed, for the spectrum
+    static constexpr double kStartSeconds = 0.5;    // decoded before playback starts
+
+    // Starts decoding `decoder` (which must hold at least one channel at a positive rate). `name` names the
+    // track in the one line written to standard error when it turns bad or memory runs out. Throws
+    // std::system_error when no thread can be started, std::bad_alloc when the ring cannot be had.
+    TrackStream(std::unique_ptr<Decoder> decoder, std::string name);
+    // Stops the decoding thread and waits for it.
+    ~TrackStream();
+    TrackStream(const TrackStream&) = delete;
+    TrackStream& operator=(const TrackStream&) = delete;
+
+    int Channels() const { return channels_; }
+    int SampleRate() const { return rate_; }
+
+    // Waits until `frames` frames from the start have been decoded, or the track has ended, or `limit` has
+    // passed.
+    void AwaitDecoded(int64_t frames, std::chrono::milliseconds limit = std::chrono::milliseconds::max());
+    // Frames [first, first + count) into `out`, interleaved; frames not decoded (not yet, no longer, or past
+    // the end) read as silence.
+    void Copy(int64_t first, int64_t count, float* out) const;
+    // Frames before `frame` are not wanted any more: the decoder may overwrite them.
+    void Release(int64_t frame);
+    // True once the track has ended and `frame` lies past its last frame.
+    bool EndedBefore(int64_t frame) const;
+
+private:
+    void Run();
+
+    std::unique_ptr<Decoder> decoder_;
+    const std::string name_;
+    const int channels_, rate_;
+    const int64_t capacity_;  // frames in the ring
+
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<float> ring_;  // frame f at (f % capacity_)
+    int64_t end_ = 0;          // frames decoded so far; the ring holds [end_ - capacity_, end_)
+    int64_t released_ = 0;     // frames before this one may be overwritten
+    bool ended_ = false;
+    bool stop_ = false;
+    std::thread thread_;  // last: started once everything above is ready
+};
+
+}  // namespace audio
