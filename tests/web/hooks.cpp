@@ -1,0 +1,44 @@
+// Test-only entry points of the browser tests' program, called from the page.
+#include <emscripten.h>
+
+#include <array>
+#include <memory>
+
+#include "audio/web/web_audio.h"
+#include "platform/gl.h"
+#include "scenes/scenes.h"
+
+extern "C" {
+
+// Draws scene `id` (a SceneId) as the show draws a frame, over the whole canvas, at `time` with the levels,
+// and reads the frame into `rgba` (bottom row first), which holds the canvas's width x height pixels.
+EMSCRIPTEN_KEEPALIVE void tesselune_test_draw(int id, double time, float low, float middle, float high,
+                                              int width, int height, uint8_t* rgba) {
+    static std::array<std::unique_ptr<SceneBase>, kSceneCount> scenes;  // each built when first drawn
+    std::unique_ptr<SceneBase>& scene = scenes[id];
+    if (scene == nullptr) {
+        scene = MakeScene(static_cast<SceneId>(id));
+        scene->Init();
+    }
+    const float levels[3] = {low, middle, high};
+    glViewport(0, 0, width, height);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    scene->width = static_cast<float>(width);
+    scene->height = static_cast<float>(height);
+    scene->Render(time, levels);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+}
+
+EMSCRIPTEN_KEEPALIVE void tesselune_test_seek(double seconds) {
+    audio::BrowserAudio().SeekForward(seconds);
+}
+
+// The music time the show reads: the show's track is the first channel the library opens.
+EMSCRIPTEN_KEEPALIVE double tesselune_test_music_time() {
+    audio::WebAudio& audio = audio::BrowserAudio();
+    constexpr audio::Handle kShowTrack = 1;
+    return audio.ChannelBytes2Seconds(kShowTrack, audio.ChannelGetPosition(kShowTrack, audio::kPosByte));
+}
+
+}  // extern "C"
