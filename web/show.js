@@ -151,9 +151,10 @@
       fail('This show needs Web Audio, which this browser does not offer.');
       return;
     }
-    // The track is decoded at the output's rate, so that the samples are the file's own. The context stays
-    // suspended until the click that starts the show.
+    // The track is decoded at the output's rate, so that the samples are the file's own. The context is
+    // suspended until the click that starts the show, in browsers that would let it run before.
     audio.context = new AudioContext({ sampleRate: 44100 });
+    audio.context.suspend();
     showCard('status', 'Loading the soundtrack…');
     try {
       audio.tracks.set(TRACK, await decodeTrack());

@@ -168,11 +168,13 @@ double WebAudio::Seconds(Handle handle) {
 
 void WebAudio::SeekForward(double seconds) {
     output_->CatchUp();
-    double behind = 0.0;
-    for (const auto& [handle, path] : tracks_) behind = std::max(behind, seconds - Seconds(handle));
-    const auto frames = static_cast<int64_t>(std::floor(behind * kDeviceRate));
-    if (frames <= 0) return;
-    output_->Skip(frames);
+    const auto target = static_cast<int64_t>(std::llround(seconds * kDeviceRate));
+    int64_t behind = 0;
+    for (const auto& [handle, path] : tracks_) {
+        behind = std::max(behind, target - static_cast<int64_t>(std::llround(Seconds(handle) * kDeviceRate)));
+    }
+    if (behind <= 0) return;
+    output_->Skip(behind);
     for (const auto& [handle, path] : tracks_) web_audio_play(handle, path.c_str(), Seconds(handle));
 }
 

@@ -31,8 +31,9 @@ public:
     double ChannelBytes2Seconds(Handle handle, int64_t position) override;
     bool Free() override;
 
-    // Moves every channel forward to `seconds` from its start, sound and position together; a channel
-    // already past it stays where it is. For tests, which cannot wait minutes for a moment of the show.
+    // Moves the channels forward, sound and position together, until the furthest is at the device frame
+    // nearest to `seconds` from its start (it stays where it is when already past it). For tests, which
+    // cannot wait minutes for a moment of the show.
     void SeekForward(double seconds);
 
 private:

@@ -4,9 +4,16 @@
 #include <array>
 #include <memory>
 
+#include "audio/levels.h"
+#include "audio/spectrum.h"
 #include "audio/web/web_audio.h"
 #include "platform/gl.h"
+#include "platform/window.h"
 #include "scenes/scenes.h"
+
+namespace {
+constexpr audio::Handle kShowTrack = 1;  // the show's track is the first channel the library opens
+}  // namespace
 
 extern "C" {
 
@@ -30,14 +37,27 @@ EMSCRIPTEN_KEEPALIVE void tesselune_test_draw(int id, double time, float low, fl
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
 }
 
+// Draws one frame of the show now, as its loop does (OnDraw of the main window), and reads it into `rgba`.
+EMSCRIPTEN_KEEPALIVE void tesselune_test_show_frame(uint8_t* rgba) {
+    CoreWindowPlatform* window = FirstWindow;
+    window->OnDraw();
+    glReadPixels(0, 0, window->GetWidth(), window->GetHeight(), GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+}
+
 EMSCRIPTEN_KEEPALIVE void tesselune_test_seek(double seconds) {
     audio::BrowserAudio().SeekForward(seconds);
 }
 
-// The music time the show reads: the show's track is the first channel the library opens.
+// The levels a frame of the show reads now.
+EMSCRIPTEN_KEEPALIVE void tesselune_test_levels(float* levels) {
+    float spectrum[audio::kSpectrumBins];
+    audio::BrowserAudio().ChannelGetData(kShowTrack, spectrum, audio::kDataFFT2048);
+    audio::SpectrumLevels(spectrum, levels);
+}
+
+// The music time the show reads.
 EMSCRIPTEN_KEEPALIVE double tesselune_test_music_time() {
     audio::WebAudio& audio = audio::BrowserAudio();
-    constexpr audio::Handle kShowTrack = 1;
     return audio.ChannelBytes2Seconds(kShowTrack, audio.ChannelGetPosition(kShowTrack, audio::kPosByte));
 }
 
