@@ -88,7 +88,9 @@
     print: (text) => console.log(text),
     printErr: (text) => console.warn(text),
     reportFailure: fail,
+    // The first frame is on the canvas.
     showReady() {
+      performance.mark('first-frame');
       if (failed) return;
       document.body.dataset.state = 'ready';
       showCard('start');
@@ -158,6 +160,7 @@
     showCard('status', 'Loading the soundtrack…');
     try {
       audio.tracks.set(TRACK, await decodeTrack());
+      performance.mark('track-decoded');
     } catch (error) {
       fail(error.message);
       return;

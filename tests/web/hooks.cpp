@@ -17,8 +17,9 @@ constexpr audio::Handle kShowTrack = 1;  // the show's track is the first channe
 
 extern "C" {
 
-// Draws scene `id` (a SceneId) as the show draws a frame, over the whole canvas, at `time` with the levels,
-// and reads the frame into `rgba` (bottom row first), which holds the canvas's width x height pixels.
+// Draws scene `id` (a SceneId) as the show draws a frame, over a viewport of width x height, at `time` with
+// the levels, and reads the frame into `rgba` (bottom row first), which holds width x height pixels; with a
+// null `rgba` reads one pixel, which waits for the frame all the same.
 EMSCRIPTEN_KEEPALIVE void tesselune_test_draw(int id, double time, float low, float middle, float high,
                                               int width, int height, uint8_t* rgba) {
     static std::array<std::unique_ptr<SceneBase>, kSceneCount> scenes;  // each built when first drawn
@@ -34,7 +35,8 @@ EMSCRIPTEN_KEEPALIVE void tesselune_test_draw(int id, double time, float low, fl
     scene->width = static_cast<float>(width);
     scene->height = static_cast<float>(height);
     scene->Render(time, levels);
-    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    uint8_t pixel[4];
+    glReadPixels(0, 0, rgba ? width : 1, rgba ? height : 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba ? rgba : pixel);
 }
 
 // Draws one frame of the show now, as its loop does (OnDraw of the main window), and reads it into `rgba`.
