@@ -95,8 +95,10 @@
       document.body.dataset.state = 'ready';
       showCard('start');
     },
-    // The program's exit (Escape, the end of the music, a failed start): the closing card.
+    // The program's exit (Escape, the end of the music, a failed start): the closing card. The runtime ends
+    // the program this way too when an error escapes it, which the page shows instead.
     quit(status, toThrow) {
+      if (toThrow?.name !== 'ExitStatus') fail(`The show stopped on an error (${toThrow}).`);
       end(status);
       throw toThrow;
     },
@@ -155,7 +157,12 @@
     }
     // The track is decoded at the output's rate, so that the samples are the file's own. The context is
     // suspended until the click that starts the show, in browsers that would let it run before.
-    audio.context = new AudioContext({ sampleRate: 44100 });
+    try {
+      audio.context = new AudioContext({ sampleRate: 44100 });
+    } catch (error) {
+      fail(`This browser cannot play sound at 44100 Hz (${error.message}).`);
+      return;
+    }
     audio.context.suspend();
     showCard('status', 'Loading the soundtrack…');
     try {

@@ -23,14 +23,19 @@ void Post(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     Queue().push_back(Message{FirstWindow, message, wParam, lParam});
 }
 
-// The canvas's drawing buffer: its size on the page in device pixels.
-void FitCanvas(int& width, int& height) {
+// The size the canvas's drawing buffer should have: its size on the page in device pixels.
+intptr_t CanvasSize() {
     double cssWidth = 0.0, cssHeight = 0.0;
     emscripten_get_element_css_size(kCanvas, &cssWidth, &cssHeight);
     const double ratio = emscripten_get_device_pixel_ratio();
-    width = static_cast<int>(std::lround(cssWidth * ratio));
-    height = static_cast<int>(std::lround(cssHeight * ratio));
-    emscripten_set_canvas_element_size(kCanvas, width, height);
+    return MakeLParam(static_cast<int>(std::lround(cssWidth * ratio)),
+                      static_cast<int>(std::lround(cssHeight * ratio)));
+}
+
+// The drawing buffer takes its new size only when the window handles the resize, so that until then the
+// page keeps showing the last frame (scaled), as it does before the show starts.
+void ResizeCanvas(intptr_t size) {
+    emscripten_set_canvas_element_size(kCanvas, LowWord(size), HighWord(size));
 }
 
 // KeyboardEvent.keyCode is the Win32 virtual-key code for the keys the show knows (Escape is 27).
@@ -67,13 +72,15 @@ EM_BOOL OnMouse(int type, const EmscriptenMouseEvent* event, void*) {
 }
 
 EM_BOOL OnResize(int, const EmscriptenUiEvent*, void*) {
-    int width = 0, height = 0;
-    FitCanvas(width, height);
-    Post(WM_SIZE, 0, MakeLParam(width, height));
+    Post(WM_SIZE, 0, CanvasSize());
     return EM_FALSE;
 }
 
 }  // namespace
+
+// WebGL has no matrix stack, and nothing drawn here reads one (the vertex shader passes positions through):
+// the routing's reset of the current matrix does nothing, where emscripten's own stub would throw.
+extern "C" void glLoadIdentity() {}
 
 void* GetGLProcAddress(const char* name) {
     return emscripten_webgl_get_proc_address(name);
@@ -99,6 +106,7 @@ bool PollMessage(Message& message) {
 }
 
 void Dispatch(const Message& message) {
+    if (message.message == WM_SIZE) ResizeCanvas(message.lParam);
     WindowProc(static_cast<CoreWindow_web*>(message.window), message);
 }
 
@@ -118,7 +126,10 @@ CoreWindow_web::CoreWindow_web() {
     emscripten_set_mouseup_callback(kCanvas, nullptr, EM_FALSE, OnMouse);
     emscripten_set_mousemove_callback(kCanvas, nullptr, EM_FALSE, OnMouse);
     emscripten_set_resize_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, ::OnResize);
-    FitCanvas(width, height);
+    const intptr_t size = CanvasSize();
+    ResizeCanvas(size);
+    width = LowWord(size);
+    height = HighWord(size);
     glViewport(0, 0, width, height);
     CoreWindow_web::OnResize(width, height);
 }

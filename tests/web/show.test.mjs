@@ -128,11 +128,20 @@ describe('a running show', () => {
   });
 });
 
-test('Escape ends the show with the closing card', async () => {
+test('the canvas follows the page; F and a double-click toggle full screen; Escape ends the show', async () => {
   const show = await openShow();
+  const fullScreen = (on) => show.page.waitForFunction((wanted) => Boolean(document.fullscreenElement) === wanted,
+    { timeout: 5000 }, on);
   try {
     assert.equal(await waitForState(show.page, ['ready', 'failed']), 'ready');
     await start(show.page);
+    await show.page.setViewport({ width: 200, height: 120, deviceScaleFactor: 1 });
+    await show.page.waitForFunction(() => Module.canvas.width === 200 && Module.canvas.height === 120,
+      { timeout: 5000 });
+    await show.page.keyboard.press('f');
+    await fullScreen(true);
+    await show.page.click('#canvas', { count: 2 });
+    await fullScreen(false);
     await show.page.keyboard.press('Escape');
     assert.equal(await waitForState(show.page, ['ended', 'failed'], 15000), 'ended');
     assert.deepEqual(await endCard(show.page), { exit: '0', shown: true, audio: 'closed' });
