@@ -139,7 +139,9 @@ bool WebAudio::ChannelPlay(Handle handle, bool restart) {
     output_->CatchUp();
     if (!library_.ChannelPlay(handle, restart)) return false;
     output_->HoldForLatency();
-    web_audio_play(handle, tracks_[handle].c_str(), Seconds(handle));
+    if (const auto track = tracks_.find(handle); track != tracks_.end()) {
+        web_audio_play(handle, track->second.c_str(), Seconds(handle));
+    }
     return true;
 }
 
