@@ -3,8 +3,8 @@
 #include <emscripten.h>
 
 #include <cmath>
-#include <cstdio>
 #include <deque>
+#include <string>
 
 #include "platform/gl.h"
 
@@ -87,13 +87,15 @@ void* GetGLProcAddress(const char* name) {
 }
 
 // Shown on the page over the canvas, and written to the console.
-void ReportFailure(const char* text) {
-    std::fprintf(stderr, "%s\n", text);
+void ReportFailure(const char* text, const char* reason) {
+    WriteFailure(text, reason);
+    std::string shown = text;
+    if (reason != nullptr && *reason != '\0') shown += std::string(" (") + reason + ")";
     EM_ASM(
         {
             if (Module.reportFailure) Module.reportFailure(UTF8ToString($0));
         },
-        text);
+        shown.c_str());
 }
 
 namespace platform {
@@ -146,17 +148,19 @@ bool CoreWindow_web::SetupGL() {
     attributes.majorVersion = 2;
     attributes.minorVersion = 0;
     const char* failure = nullptr;
+    const char* reason = nullptr;
     context = emscripten_webgl_create_context(kCanvas, &attributes);
     if (context <= 0) {
         context = 0;
         failure = "Can't Create A GL Rendering Context.";
+        reason = "the browser gives this page no WebGL 2 context";
     } else if (emscripten_webgl_make_context_current(context) != EMSCRIPTEN_RESULT_SUCCESS) {
         failure = "Can't Activate The GL Rendering Context.";
     }
     if (failure != nullptr) {
         if (context != 0) emscripten_webgl_destroy_context(context);
         context = 0;
-        ReportFailure(failure);
+        ReportFailure(failure, reason);
         return false;
     }
     gl::PrepareFullScreenRect();

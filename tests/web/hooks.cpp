@@ -10,6 +10,7 @@
 #include "platform/gl.h"
 #include "platform/window.h"
 #include "scenes/scenes.h"
+#include "scenes/show_frame.h"
 
 namespace {
 constexpr audio::Handle kShowTrack = 1;  // the show's track is the first channel the library opens
@@ -28,13 +29,9 @@ EMSCRIPTEN_KEEPALIVE void tesselune_test_draw(int id, double time, float low, fl
         scene = MakeScene(static_cast<SceneId>(id));
         scene->Init();
     }
-    const float levels[3] = {low, middle, high};
     glViewport(0, 0, width, height);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    scene->width = static_cast<float>(width);
-    scene->height = static_cast<float>(height);
-    scene->Render(time, levels);
+    ClearFrame();
+    DrawScene(*scene, width, height, MusicReading{time, {low, middle, high}});
     uint8_t pixel[4];
     glReadPixels(0, 0, rgba ? width : 1, rgba ? height : 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba ? rgba : pixel);
 }
