@@ -55,7 +55,7 @@ export function startServer({ root, port = 0, overrides = {} }) {
   });
 }
 
-if (import.meta.url === pathToFileURL(process.argv[1]).href) {
+if (process.argv[1] && import.meta.url === pathToFileURL(process.argv[1]).href) {
   const [root, port = '8080'] = process.argv.slice(2);
   if (!root) {
     console.error('usage: node web/server.mjs DIR [PORT]');

@@ -5,11 +5,12 @@
 //   TESSELUNE_WEB_BUILD  emscripten's build folder, holding the tests' program
 //   TESSELUNE_BUILD_DIR  the desktop build, holding the capture tool and track_tool
 import { execFileSync } from 'node:child_process';
-import { join, resolve } from 'node:path';
+import { join } from 'node:path';
+import { fileURLToPath } from 'node:url';
 import puppeteer from 'puppeteer-core';
 import { startServer } from '../../web/server.mjs';
 
-const repo = resolve(import.meta.dirname, '../..');
+const repo = fileURLToPath(new URL('../..', import.meta.url));
 export const site = process.env.TESSELUNE_WEB_SITE ?? join(repo, 'build-web');
 export const webBuild = process.env.TESSELUNE_WEB_BUILD ?? join(repo, 'build-emscripten');
 export const desktopBuild = process.env.TESSELUNE_BUILD_DIR ?? join(repo, 'build');
