@@ -8,14 +8,15 @@ option(TESSELUNE_TESTS "Build the browser tests' program" ON)
 add_library(OpenGL::GL INTERFACE IMPORTED)
 
 # The link options of a program for the page in web/: WebGL 2 only, a heap that grows to hold the decoded
-# track, and the exports the page calls (with any more given after the target).
+# track, no emulated file system (the track comes from the page; a look for a file finds none), and the
+# exports the page calls (with any more given after the target).
 function(tesselune_web_program target)
     set(exports _main _malloc _free ${ARGN})
     list(JOIN exports "," exports)
     set_target_properties(${target} PROPERTIES SUFFIX ".js" RUNTIME_OUTPUT_DIRECTORY "${PROJECT_BINARY_DIR}")
     target_link_options(${target} PRIVATE
         "-sMIN_WEBGL_VERSION=2" "-sMAX_WEBGL_VERSION=2" "-sALLOW_MEMORY_GROWTH=1" "-sINITIAL_MEMORY=33554432"
-        "-sMAXIMUM_MEMORY=1073741824" "-sENVIRONMENT=web" "-sEXPORTED_FUNCTIONS=${exports}")
+        "-sMAXIMUM_MEMORY=1073741824" "-sENVIRONMENT=web" "-sFILESYSTEM=0" "-sEXPORTED_FUNCTIONS=${exports}")
 endfunction()
 
 add_subdirectory(shaders)
