@@ -22,6 +22,14 @@ F Proc(const char* name) {
 // The first OpenGL 2.0 function the scenes need that the current context lacks, or null when it has them all.
 const char* MissingShaderFunction();
 
+// Draws the rectangle that covers clip space from (-1, -1) to (1, 1), reaching every pixel of the viewport
+// once: glRecti on desktop OpenGL; on WebGL 2, which has no glRecti, one triangle from a buffer that
+// PrepareFullScreenRect binds to attribute 0 of the current context.
+void DrawFullScreenRect();
+#ifdef __EMSCRIPTEN__
+void PrepareFullScreenRect();
+#endif
+
 inline GLuint CreateProgram() {
     return Proc<PFNGLCREATEPROGRAMPROC>("glCreateProgram")();
 }
@@ -63,6 +71,23 @@ inline void GetShaderInfoLog(GLuint shader, GLsizei size, GLsizei* length, GLcha
 }
 inline void GetProgramiv(GLuint program, GLenum name, GLint* value) {
     Proc<PFNGLGETPROGRAMIVPROC>("glGetProgramiv")(program, name, value);
+}
+inline void GenBuffers(GLsizei count, GLuint* buffers) {
+    Proc<PFNGLGENBUFFERSPROC>("glGenBuffers")(count, buffers);
+}
+inline void BindBuffer(GLenum target, GLuint buffer) {
+    Proc<PFNGLBINDBUFFERPROC>("glBindBuffer")(target, buffer);
+}
+inline void BufferData(GLenum target, GLsizeiptr size, const void* data, GLenum usage) {
+    Proc<PFNGLBUFFERDATAPROC>("glBufferData")(target, size, data, usage);
+}
+inline void VertexAttribPointer(GLuint index, GLint size, GLenum type, GLboolean normalized, GLsizei stride,
+                                const void* pointer) {
+    Proc<PFNGLVERTEXATTRIBPOINTERPROC>("glVertexAttribPointer")(index, size, type, normalized, stride,
+                                                                pointer);
+}
+inline void EnableVertexAttribArray(GLuint index) {
+    Proc<PFNGLENABLEVERTEXATTRIBARRAYPROC>("glEnableVertexAttribArray")(index);
 }
 inline void GetProgramInfoLog(GLuint program, GLsizei size, GLsizei* length, GLchar* log) {
     Proc<PFNGLGETPROGRAMINFOLOGPROC>("glGetProgramInfoLog")(program, size, length, log);

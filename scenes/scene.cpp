@@ -52,6 +52,6 @@ void RenderProgram(uint32_t program, float width, float height, double time, con
     gl::Uniform1f(gl::GetUniformLocation(id, "time"), static_cast<float>(time));
     gl::Uniform1f(gl::GetUniformLocation(id, "scenetime"), kSceneTime);
     gl::Uniform3f(gl::GetUniformLocation(id, "val"), val[0], val[1], val[2]);
-    glRecti(1, 1, -1, -1);
+    gl::DrawFullScreenRect();
     gl::UseProgram(0);
 }

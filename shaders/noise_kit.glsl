@@ -9,8 +9,9 @@ const float G2 = 0.211324865;   // unskew back to the plane, (3 - sqrt(3))/6
 const float K = 0.0243902439;   // 1/41: spacing of the gradient positions along the diamond
 
 // The lens point follows the music time alone. acos is defined only on [-1, 1]; the argument is clamped
-// there so that every time above 0 gives 0 on every driver, the value it has at time 0.
-vec2 mouse = vec2(sin(time / 13.0), acos(clamp(1.0 + time / 7.0, -1.0, 1.0)));
+// there so that every time above 0 gives 0 on every driver, the value it has at time 0. A macro rather than
+// a global initialised from a uniform, which GLSL ES does not allow.
+#define mouse vec2(sin(time / 13.0), acos(clamp(1.0 + time / 7.0, -1.0, 1.0)))
 
 // Hash of a whole number into 0 ... 288.
 float permute(float x) {
@@ -74,8 +75,8 @@ float noiseLayer(vec2 angleOffset) {
     float mouseW = atan((mouse.y - 0.5) * aspect.y, (mouse.x - 0.5) * aspect.x);
     vec2 mousePolar = vec2(sin(mouseW + angleOffset.x), cos(mouseW + angleOffset.y));
     vec2 offset = -complex_mul((mouse - 0.5) * 4.0, mousePolar);
-    float filter = smoothcircle(uv - mouse + 0.5, 0.15, 64.0);
-    vec2 p = complex_mul((uv - 0.5) * mix(2.0, 12.0, filter), mousePolar) + offset;
+    float lens = smoothcircle(uv - mouse + 0.5, 0.15, 64.0);
+    vec2 p = complex_mul((uv - 0.5) * mix(2.0, 12.0, lens), mousePolar) + offset;
     vec2 g1 = vec2(0.0, 0.0);
     vec2 g2 = vec2(0.0, 0.0);
     vec2 g3;  // the finest octave's gradient is not used

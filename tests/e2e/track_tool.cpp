@@ -2,6 +2,8 @@
 //   track_tool make FILE SECONDS      a 44100 Hz stereo WAV (or MP3, by FILE's extension) of a quiet sine
 //   track_tool compare RAW FILE       RAW (stereo float at 44100 Hz) holds FILE's decoded frames exactly,
 //                                     after any leading silence
+//   track_tool decode FILE RAW        writes FILE's decoded frames to RAW as interleaved float, as the
+//                                     desktop's audio layer decodes them
 #include <sndfile.h>
 
 #include <cmath>
@@ -60,13 +62,14 @@ int Compare(const char* rawPath, const char* trackPath) {
     while (start < raw.size() && raw[start] == 0.0f) ++start;
     start -= start % 2;
     if (raw.size() - start < track.size()) {
-        std::fprintf(stderr, "the device got %zu samples after its silence, the track has %zu\n", raw.size() - start,
-                     track.size());
+        std::fprintf(stderr, "the device got %zu samples after its silence, the track has %zu\n",
+                     raw.size() - start, track.size());
         return 1;
     }
     for (size_t i = 0; i < track.size(); ++i) {
         if (raw[start + i] != track[i]) {
-            std::fprintf(stderr, "sample %zu differs: %.9g played, %.9g decoded\n", i, raw[start + i], track[i]);
+            std::fprintf(stderr, "sample %zu differs: %.9g played, %.9g decoded\n", i, raw[start + i],
+                         track[i]);
             return 1;
         }
     }
@@ -74,11 +77,34 @@ int Compare(const char* rawPath, const char* trackPath) {
     return 0;
 }
 
+int Decode(const char* trackPath, const char* rawPath) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(trackPath, SFM_READ, &info);
+    if (file == nullptr) {
+        std::fprintf(stderr, "%s: %s\n", trackPath, sf_strerror(nullptr));
+        return 1;
+    }
+    std::ofstream out(rawPath, std::ios::binary);
+    std::vector<float> block(4096 * static_cast<size_t>(info.channels));
+    long total = 0;
+    // The frame count is only a hint for MP3: read until the decoder runs dry, as the audio layer does.
+    for (sf_count_t read; (read = sf_readf_float(file, block.data(), 4096)) > 0; total += read) {
+        out.write(reinterpret_cast<const char*>(block.data()),
+                  static_cast<std::streamsize>(read * info.channels * sizeof(float)));
+    }
+    sf_close(file);
+    std::printf("%ld frames of %d channels at %d Hz\n", total, info.channels, info.samplerate);
+    return out ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "make") return Make(argv[2], std::atof(argv[3]));
     if (argc == 4 && std::string(argv[1]) == "compare") return Compare(argv[2], argv[3]);
-    std::fprintf(stderr, "usage: track_tool make FILE SECONDS | track_tool compare RAW FILE\n");
+    if (argc == 4 && std::string(argv[1]) == "decode") return Decode(argv[2], argv[3]);
+    std::fprintf(
+        stderr,
+        "usage: track_tool make FILE SECONDS | track_tool compare RAW FILE | track_tool decode FILE RAW\n");
     return 2;
 }

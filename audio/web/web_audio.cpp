@@ -1,0 +1,192 @@
+#include "audio/web/web_audio.h"
+
+#include <emscripten.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "audio/system_audio.h"
+
+// The page's side of the audio (web/show.js): the decoded tracks by path, the audio context and the source
+// nodes by channel handle.
+EM_JS(int, web_audio_open, (), { return Module.audio && Module.audio.open() ? 1 : 0; });
+EM_JS(int, web_audio_track_channels, (const char* path),
+      { return Module.audio ? Module.audio.channels(UTF8ToString(path)) : 0; });
+EM_JS(int, web_audio_track_rate, (const char* path), { return Module.audio.rate(UTF8ToString(path)); });
+EM_JS(double, web_audio_track_frames, (const char* path),
+      { return Module.audio.frames(UTF8ToString(path)); });
+EM_JS(void, web_audio_copy_channel, (const char* path, int channel, float* out),
+      { Module.audio.copy(UTF8ToString(path), channel, out); });
+EM_JS(void, web_audio_play, (uint32_t handle, const char* path, double offset),
+      { Module.audio.play(handle, UTF8ToString(path), offset); });
+EM_JS(void, web_audio_stop, (uint32_t handle), { Module.audio.stop(handle); });
+EM_JS(void, web_audio_stop_all, (), {
+    if (Module.audio) Module.audio.stopAll();
+});
+EM_JS(double, web_audio_heard_seconds, (), { return Module.audio.heard(); });
+EM_JS(double, web_audio_context_seconds, (), { return Module.audio.now(); });
+
+namespace audio {
+
+// The output device of the browser's library. The browser plays the channels' tracks itself; the mix is
+// rendered only to move the mixer along, up to the frame being heard, and is not played.
+class WebOutput final : public OutputDevice {
+public:
+    bool Open(Render render) override {
+        if (!web_audio_open()) return false;
+        render_ = std::move(render);
+        return true;
+    }
+    void Close() override {
+        web_audio_stop_all();
+        render_ = nullptr;
+    }
+
+    // Brings the mixer to the frame being heard now.
+    void CatchUp() { Advance(Frame(web_audio_heard_seconds()) - mixed_); }
+    // A channel started now sounds once the context has played out what it holds: the mixer waits until
+    // then, so that the channel's position is the heard one from its first frame.
+    void HoldForLatency() { mixed_ = std::max(mixed_, Frame(web_audio_context_seconds())); }
+    // Moves the mixer and the clock `frames` ahead at once.
+    void Skip(int64_t frames) {
+        Advance(frames);
+        skipped_ += frames;
+    }
+
+private:
+    static constexpr int kBlock = 4096;
+
+    int64_t Frame(double contextSeconds) const {
+        return static_cast<int64_t>(std::floor(contextSeconds * kDeviceRate)) + skipped_;
+    }
+    void Advance(int64_t frames) {
+        if (!render_) return;
+        for (; frames > 0; frames -= kBlock) {
+            const int block = static_cast<int>(std::min<int64_t>(frames, kBlock));
+            render_(scratch_.data(), block);
+            mixed_ += block;
+        }
+    }
+
+    Render render_;
+    int64_t mixed_ = 0;    // device frames the mixer has rendered
+    int64_t skipped_ = 0;  // device frames skipped ahead of the context's clock
+    std::vector<float> scratch_ = std::vector<float>(2 * kBlock);
+};
+
+namespace {
+
+// The samples the page decoded from `path`, interleaved as every decoder of the library gives them.
+DecodeResult DecodePageTrack(const char* path) {
+    const int channels = web_audio_track_channels(path);
+    if (channels <= 0) return DecodeResult::Failure("the page has not decoded it");
+    const auto frames = static_cast<size_t>(web_audio_track_frames(path));
+    DecodedTrack track{std::vector<float>(frames * channels), channels, web_audio_track_rate(path)};
+    std::vector<float> plane(frames);
+    for (int c = 0; c < channels; ++c) {
+        web_audio_copy_channel(path, c, plane.data());
+        for (size_t i = 0; i < frames; ++i) track.samples[i * channels + c] = plane[i];
+    }
+    if (frames == 0) return DecodeResult::Failure("no audio in it");
+    return {std::make_shared<const DecodedTrack>(std::move(track)), {}};
+}
+
+DecodeResult NoModules(const char*, int) {
+    return DecodeResult::Failure("tracker modules are not played in the browser");
+}
+
+Platform BrowserPlatform(WebOutput*& output) {
+    auto device = std::make_unique<WebOutput>();
+    output = device.get();
+    return {std::move(device), DecodePageTrack, NoModules};
+}
+
+}  // namespace
+
+WebAudio::WebAudio() : library_(BrowserPlatform(output_)) {}
+
+bool WebAudio::Init(int device, uint32_t freq, uint32_t flags, void* window, const void* clsid) {
+    return library_.Init(device, freq, flags, window, clsid);
+}
+
+Handle WebAudio::StreamCreateFile(bool mem, const char* file, uint64_t offset, uint64_t length,
+                                  uint32_t flags) {
+    const Handle handle = library_.StreamCreateFile(mem, file, offset, length, flags);
+    if (handle != 0) tracks_[handle] = file;
+    return handle;
+}
+
+Handle WebAudio::MusicLoad(bool mem, const char* file, uint64_t offset, uint32_t length, uint32_t flags,
+                           uint32_t freq) {
+    return library_.MusicLoad(mem, file, offset, length, flags, freq);
+}
+
+bool WebAudio::StreamFree(Handle handle) {
+    output_->CatchUp();
+    if (!library_.StreamFree(handle)) return false;
+    web_audio_stop(handle);
+    tracks_.erase(handle);
+    return true;
+}
+
+bool WebAudio::MusicFree(Handle handle) {
+    return library_.MusicFree(handle);
+}
+
+bool WebAudio::ChannelPlay(Handle handle, bool restart) {
+    output_->CatchUp();
+    if (!library_.ChannelPlay(handle, restart)) return false;
+    output_->HoldForLatency();
+    if (const auto track = tracks_.find(handle); track != tracks_.end()) {
+        web_audio_play(handle, track->second.c_str(), Seconds(handle));
+    }
+    return true;
+}
+
+int32_t WebAudio::ChannelGetData(Handle handle, void* buffer, uint32_t length) {
+    output_->CatchUp();
+    return library_.ChannelGetData(handle, buffer, length);
+}
+
+int64_t WebAudio::ChannelGetPosition(Handle handle, uint32_t mode) {
+    output_->CatchUp();
+    return library_.ChannelGetPosition(handle, mode);
+}
+
+double WebAudio::ChannelBytes2Seconds(Handle handle, int64_t position) {
+    return library_.ChannelBytes2Seconds(handle, position);
+}
+
+bool WebAudio::Free() {
+    tracks_.clear();
+    return library_.Free();  // closing the device stops every source node
+}
+
+double WebAudio::Seconds(Handle handle) {
+    return library_.ChannelBytes2Seconds(handle, library_.ChannelGetPosition(handle, kPosByte));
+}
+
+void WebAudio::SeekForward(double seconds) {
+    output_->CatchUp();
+    const auto target = static_cast<int64_t>(std::llround(seconds * kDeviceRate));
+    int64_t behind = 0;
+    for (const auto& [handle, path] : tracks_) {
+        behind = std::max(behind, target - static_cast<int64_t>(std::llround(Seconds(handle) * kDeviceRate)));
+    }
+    if (behind <= 0) return;
+    output_->Skip(behind);
+    for (const auto& [handle, path] : tracks_) web_audio_play(handle, path.c_str(), Seconds(handle));
+}
+
+WebAudio& BrowserAudio() {
+    static WebAudio* const library = new WebAudio;
+    return *library;
+}
+
+AudioLibrary& SystemAudio() {
+    return BrowserAudio();
+}
+
+}  // namespace audio

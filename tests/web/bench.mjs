@@ -1,0 +1,112 @@
+// The browser's benchmark rows: the download, page load to first frame, and each scene's frame at 640x360
+// in headless chromium (WebGL 2 on SwiftShader, the CPU renderer every machine here has), printed as a
+// Markdown table in the form of scripts/bench's. Nothing fails for being slow.
+//   node tests/web/bench.mjs [--desktop RESULTS.json] [--json FILE]
+// With --desktop (the results.json of tesselune-bench from the same run), each scene's row is set against
+// the desktop frame at the same size, drawn on the headless context as tesselune-capture draws it.
+import { readFileSync, writeFileSync } from 'node:fs';
+import { cpus, loadavg } from 'node:os';
+import { join } from 'node:path';
+import { gzipSync } from 'node:zlib';
+import { openShow, SCENES, site, TRACK, waitForState } from './harness.mjs';
+
+const args = process.argv.slice(2);
+const option = (name) => (args.includes(name) ? args[args.indexOf(name) + 1] : undefined);
+const LOADS = 3, FRAMES = 3, WIDTH = 640, HEIGHT = 360, LEVELS = [1.5, 1, 0.7];
+// The music time of each scene: where the schedule shows it, as the desktop rows take it (60 s for the three
+// it never shows).
+const TIMES = { Sceneb: 60, Scenew: 202.1, Scene0: 174.67, Scene1: 13.33, Scene2: 2.67, Scene3: 60,
+  Scene4: 69.33, Scene5: 37.33, Scene5_1: 48, Scene6: 60, Scene7: 8, Scene8: 80 };
+
+function figure(value) {
+  if (!Number.isFinite(value)) return '–';
+  const magnitude = Math.abs(value);
+  const decimals = magnitude > 0 && magnitude < 100 ? Math.min(9, Math.max(0, 2 - Math.floor(Math.log10(magnitude)))) : 0;
+  return value.toFixed(decimals);
+}
+const median = (values) => {
+  const sorted = [...values].sort((a, b) => a - b), n = sorted.length;
+  return n % 2 ? sorted[(n - 1) / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+};
+const progress = (text) => process.stderr.write(`${text}\n`);
+
+const rows = [];
+const row = (benchmark, subject, values, unit, derived = '') =>
+  rows.push({ benchmark, subject, median: median(values), min: Math.min(...values), unit, derived });
+
+// The download: what a visitor's browser fetches, gzipped as a server would send it (the track as it is).
+const gzipped = (names) => gzipSync(Buffer.concat(names.map((name) => readFileSync(join(site, name)))),
+  { level: 9 }).length / 1024;
+const wasm = gzipped(['tesselune.wasm']), js = gzipped(['tesselune.js']), page = gzipped(['index.html', 'show.js']);
+const track = readFileSync(join(site, TRACK)).length / 1024;
+row('download', 'tesselune.wasm, gzipped', [wasm], 'KiB');
+row('download', 'tesselune.js, gzipped', [js], 'KiB');
+row('download', 'index.html and show.js, gzipped', [page], 'KiB');
+row('download', 'the program and the page', [wasm + js + page], 'KiB', `and the track, ${figure(track)} KiB`);
+
+// Page load to first frame: a fresh browser each time; the page downloads and decodes the track, then the
+// program builds the twelve programs and draws.
+let renderer = '';
+const loads = [], decoded = [];
+for (let i = 0; i < LOADS; ++i) {
+  progress(`page load ${i + 1} of ${LOADS}`);
+  const show = await openShow({ width: WIDTH, height: HEIGHT, program: 'tesselune' });
+  await waitForState(show.page, ['ready']);
+  const marks = await show.page.evaluate(() => ({
+    // Reading a pixel of the page's context waits for the first frame to be finished.
+    first: Math.max(performance.getEntriesByName('first-frame')[0].startTime, (() => {
+      Module.canvas.getContext('webgl2').readPixels(0, 0, 1, 1, 0x1908, 0x1401, new Uint8Array(4));
+      return performance.now();
+    })()),
+    track: performance.getEntriesByName('track-decoded')[0].startTime,
+    renderer: (() => {
+      const context = document.createElement('canvas').getContext('webgl2');
+      const info = context.getExtension('WEBGL_debug_renderer_info');
+      return info ? context.getParameter(info.UNMASKED_RENDERER_WEBGL) : context.getParameter(context.RENDERER);
+    })(),
+  }));
+  loads.push(marks.first);
+  decoded.push(marks.track);
+  renderer = marks.renderer;
+  await show.close();
+}
+row('page load to first frame', 'navigation start to the first frame finished', loads, 'ms',
+  `of which the track downloaded and decoded: ${figure(median(decoded))} ms`);
+
+// Each scene's frame: one warm-up frame (the driver's code generation), then FRAMES frames, each drawn and
+// waited for by reading a pixel back.
+const desktop = option('--desktop') ? JSON.parse(readFileSync(option('--desktop'), 'utf8')).rows : [];
+const show = await openShow({ width: WIDTH, height: HEIGHT });
+await waitForState(show.page, ['ready']);
+// The show's own first frame out of the way.
+await show.page.evaluate(() => Module._tesselune_test_draw(0, 0, 0, 0, 0, 1, 1, 0));
+for (const scene of SCENES) {
+  const times = await show.page.evaluate((id, time, levels, frames) => {
+    const draw = (t) => Module._tesselune_test_draw(id, t, ...levels, Module.canvas.width, Module.canvas.height, 0);
+    const warmUp = performance.now();
+    draw(time);
+    const result = { warmUp: performance.now() - warmUp, frames: [] };
+    for (let i = 1; i <= frames; ++i) {
+      const start = performance.now();
+      draw(time + i / 60);
+      result.frames.push(performance.now() - start);
+    }
+    return result;
+  }, SCENES.indexOf(scene), TIMES[scene], LEVELS, FRAMES);
+  const own = desktop.find((r) => r.benchmark === `frame ${WIDTH}x${HEIGHT}` && r.subject.startsWith(`${scene} `));
+  const against = own && own.median
+    ? `desktop ${figure(own.median)} ms, ${figure(median(times.frames) / own.median)} times as long; ` : '';
+  row(`browser frame ${WIDTH}x${HEIGHT}`, `${scene} at ${TIMES[scene]} s`, times.frames, 'ms',
+    `${against}warm-up frame ${figure(times.warmUp)} ms`);
+  progress(`  ${scene}: ${figure(median(times.frames))} ms`);
+}
+await show.close();
+
+const machine = `${cpus().length} cores, load ${loadavg().map((l) => l.toFixed(2)).join(' ')}`;
+let table = `Browser: headless chromium, WebGL renderer: ${renderer}; machine: ${machine}\n\n`;
+table += '| Benchmark | Subject | Median | Min | Unit | Derived |\n| --- | --- | ---: | ---: | --- | --- |\n';
+for (const r of rows) {
+  table += `| ${r.benchmark} | ${r.subject} | ${figure(r.median)} | ${figure(r.min)} | ${r.unit} | ${r.derived} |\n`;
+}
+process.stdout.write(table);
+if (option('--json')) writeFileSync(option('--json'), `${JSON.stringify({ renderer, machine, rows }, null, 2)}\n`);

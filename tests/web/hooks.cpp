@@ -1,0 +1,63 @@
+// Test-only entry points of the browser tests' program, called from the page.
+#include <emscripten.h>
+
+#include <array>
+#include <memory>
+
+#include "audio/levels.h"
+#include "audio/spectrum.h"
+#include "audio/web/web_audio.h"
+#include "platform/gl.h"
+#include "platform/window.h"
+#include "scenes/scenes.h"
+#include "scenes/show_frame.h"
+
+namespace {
+constexpr audio::Handle kShowTrack = 1;  // the show's track is the first channel the library opens
+}  // namespace
+
+extern "C" {
+
+// Draws scene `id` (a SceneId) as the show draws a frame, over a viewport of width x height, at `time` with
+// the levels, and reads the frame into `rgba` (bottom row first), which holds width x height pixels; with a
+// null `rgba` reads one pixel, which waits for the frame all the same.
+EMSCRIPTEN_KEEPALIVE void tesselune_test_draw(int id, double time, float low, float middle, float high,
+                                              int width, int height, uint8_t* rgba) {
+    static std::array<std::unique_ptr<SceneBase>, kSceneCount> scenes;  // each built when first drawn
+    std::unique_ptr<SceneBase>& scene = scenes[id];
+    if (scene == nullptr) {
+        scene = MakeScene(static_cast<SceneId>(id));
+        scene->Init();
+    }
+    glViewport(0, 0, width, height);
+    ClearFrame();
+    DrawScene(*scene, width, height, MusicReading{time, {low, middle, high}});
+    uint8_t pixel[4];
+    glReadPixels(0, 0, rgba ? width : 1, rgba ? height : 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba ? rgba : pixel);
+}
+
+// Draws one frame of the show now, as its loop does (OnDraw of the main window), and reads it into `rgba`.
+EMSCRIPTEN_KEEPALIVE void tesselune_test_show_frame(uint8_t* rgba) {
+    CoreWindowPlatform* window = FirstWindow;
+    window->OnDraw();
+    glReadPixels(0, 0, window->GetWidth(), window->GetHeight(), GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+}
+
+EMSCRIPTEN_KEEPALIVE void tesselune_test_seek(double seconds) {
+    audio::BrowserAudio().SeekForward(seconds);
+}
+
+// The levels a frame of the show reads now.
+EMSCRIPTEN_KEEPALIVE void tesselune_test_levels(float* levels) {
+    float spectrum[audio::kSpectrumBins];
+    audio::BrowserAudio().ChannelGetData(kShowTrack, spectrum, audio::kDataFFT2048);
+    audio::SpectrumLevels(spectrum, levels);
+}
+
+// The music time the show reads.
+EMSCRIPTEN_KEEPALIVE double tesselune_test_music_time() {
+    audio::WebAudio& audio = audio::BrowserAudio();
+    return audio.ChannelBytes2Seconds(kShowTrack, audio.ChannelGetPosition(kShowTrack, audio::kPosByte));
+}
+
+}  // extern "C"
