@@ -18,7 +18,8 @@ public:
     DeviceClock(Now now, int rate);
 
     // A device callback is about to mix `frames` frames; `queued` of the frames handed over before are still
-    // held by the device beyond the one being heard.
+    // held by the device beyond the one being heard (negative: that many of these frames are heard already,
+    // as where the browser plays the sound and the mix only keeps the count).
     void Callback(int frames, int queued);
     // The device frames heard by now, counted from the first frame ever mixed.
     int64_t Heard();

@@ -22,9 +22,42 @@ TrackStream::TrackStream(std::unique_ptr<Decoder> decoder, std::string name)
       channels_(decoder_->Channels()),
       rate_(decoder_->SampleRate()),
       capacity_(Seconds(kAheadSeconds + kHistorySeconds, rate_) + kBlockFrames),
-      ring_(static_cast<size_t>(capacity_ * channels_)),
-      thread_([this] { Run(); }) {}
+      ring_(static_cast<size_t>(capacity_ * channels_))
+#ifndef __EMSCRIPTEN__
+      ,
+      thread_([this] { Run(); })
+#endif
+{
+}
 
+#ifdef __EMSCRIPTEN__
+TrackStream::~TrackStream() = default;
+
+void TrackStream::AwaitDecoded(int64_t, std::chrono::milliseconds) {
+    Fill();
+}
+
+void TrackStream::Fill() {
+    const std::lock_guard lock(mutex_);
+    if (ended_) return;
+    try {
+        std::vector<float> block(static_cast<size_t>(kBlockFrames * channels_));
+        while (!ended_ && end_ + kBlockFrames - capacity_ <= released_) {
+            std::string error;
+            const int64_t read = decoder_->Read(block.data(), kBlockFrames, error);
+            Append(block, read, error);
+            ended_ = read <= 0;
+        }
+    } catch (const std::bad_alloc&) {
+        Report("out of memory; decoding stopped");
+        ended_ = true;
+    } catch (const std::exception& e) {
+        Report(std::string("decoding stopped: ") + e.what());
+        ended_ = true;
+    }
+    if (ended_) decoder_.reset();
+}
+#else
 TrackStream::~TrackStream() {
     {
         const std::lock_guard lock(mutex_);
@@ -43,6 +76,7 @@ void TrackStream::AwaitDecoded(int64_t frames, std::chrono::milliseconds limit) 
         changed_.wait_for(lock, limit, ready);
     }
 }
+#endif
 
 void TrackStream::Copy(int64_t first, int64_t count, float* out) const {
     const std::lock_guard lock(mutex_);
@@ -73,12 +107,8 @@ bool TrackStream::EndedBefore(int64_t frame) const {
     return ended_ && frame >= end_;
 }
 
+#ifndef __EMSCRIPTEN__
 void TrackStream::Run() {
-    // One line for each thing that went wrong, at the time in the track where it did.
-    const auto report = [this](const std::string& what) {
-        std::fprintf(stderr, "%s: at %.3f s: %s\n", name_.c_str(), static_cast<double>(end_) / rate_,
-                     what.c_str());
-    };
     try {
         std::vector<float> block(static_cast<size_t>(kBlockFrames * channels_));
         for (;;) {
@@ -88,22 +118,17 @@ void TrackStream::Run() {
             // Room for the block without overwriting a frame still wanted.
             changed_.wait(lock, [&] { return stop_ || end_ + read - capacity_ <= released_; });
             if (stop_) break;
-            for (int64_t i = 0; i < read; ++i) {
-                std::copy_n(&block[static_cast<size_t>(i * channels_)], channels_,
-                            &ring_[static_cast<size_t>((end_ + i) % capacity_ * channels_)]);
-            }
-            end_ += std::max<int64_t>(read, 0);
-            if (!error.empty()) report(error);
+            Append(block, read, error);
             if (read <= 0) break;
             lock.unlock();
             changed_.notify_all();
         }
     } catch (const std::bad_alloc&) {
         const std::lock_guard lock(mutex_);
-        report("out of memory; decoding stopped");
+        Report("out of memory; decoding stopped");
     } catch (const std::exception& e) {
         const std::lock_guard lock(mutex_);
-        report(std::string("decoding stopped: ") + e.what());
+        Report(std::string("decoding stopped: ") + e.what());
     }
     {
         const std::lock_guard lock(mutex_);
@@ -111,6 +136,22 @@ void TrackStream::Run() {
     }
     changed_.notify_all();
     decoder_.reset();  // on this thread, which is the one that read it
+}
+#endif
+
+void TrackStream::Append(const std::vector<float>& block, int64_t read, const std::string& error) {
+    for (int64_t i = 0; i < read; ++i) {
+        std::copy_n(&block[static_cast<size_t>(i * channels_)], channels_,
+                    &ring_[static_cast<size_t>((end_ + i) % capacity_ * channels_)]);
+    }
+    end_ += std::max<int64_t>(read, 0);
+    if (!error.empty()) Report(error);
+}
+
+// One line for each thing that went wrong, at the time in the track where it did.
+void TrackStream::Report(const std::string& what) const {
+    std::fprintf(stderr, "%s: at %.3f s: %s\n", name_.c_str(), static_cast<double>(end_) / rate_,
+                 what.c_str());
 }
 
 }  // namespace audio

@@ -1,5 +1,6 @@
 // A channel's track decoded ahead of where it plays, on a thread of its own, into a bounded ring of frames:
-// memory stays the same whatever the track's length.
+// memory stays the same whatever the track's length. Where the program has no threads (a web page), the
+// stream decodes on the caller's thread instead: each wait for frames fills the ring as far as it can.
 #pragma once
 
 #include <chrono>
@@ -46,6 +47,12 @@ public:
 
 private:
     void Run();
+    // Puts `read` decoded frames of `block` at the ring's end, and reports `error` (the mutex held).
+    void Append(const std::vector<float>& block, int64_t read, const std::string& error);
+    void Report(const std::string& what) const;
+#ifdef __EMSCRIPTEN__
+    void Fill();  // decodes until the ring is full or the track has ended
+#endif
 
     std::unique_ptr<Decoder> decoder_;
     const std::string name_;
@@ -59,7 +66,9 @@ private:
     int64_t released_ = 0;     // frames before this one may be overwritten
     bool ended_ = false;
     bool stop_ = false;
+#ifndef __EMSCRIPTEN__
     std::thread thread_;  // last: started once everything above is ready
+#endif
 };
 
 }  // namespace audio

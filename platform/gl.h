@@ -72,23 +72,6 @@ inline void GetShaderInfoLog(GLuint shader, GLsizei size, GLsizei* length, GLcha
 inline void GetProgramiv(GLuint program, GLenum name, GLint* value) {
     Proc<PFNGLGETPROGRAMIVPROC>("glGetProgramiv")(program, name, value);
 }
-inline void GenBuffers(GLsizei count, GLuint* buffers) {
-    Proc<PFNGLGENBUFFERSPROC>("glGenBuffers")(count, buffers);
-}
-inline void BindBuffer(GLenum target, GLuint buffer) {
-    Proc<PFNGLBINDBUFFERPROC>("glBindBuffer")(target, buffer);
-}
-inline void BufferData(GLenum target, GLsizeiptr size, const void* data, GLenum usage) {
-    Proc<PFNGLBUFFERDATAPROC>("glBufferData")(target, size, data, usage);
-}
-inline void VertexAttribPointer(GLuint index, GLint size, GLenum type, GLboolean normalized, GLsizei stride,
-                                const void* pointer) {
-    Proc<PFNGLVERTEXATTRIBPOINTERPROC>("glVertexAttribPointer")(index, size, type, normalized, stride,
-                                                                pointer);
-}
-inline void EnableVertexAttribArray(GLuint index) {
-    Proc<PFNGLENABLEVERTEXATTRIBARRAYPROC>("glEnableVertexAttribArray")(index);
-}
 inline void GetProgramInfoLog(GLuint program, GLsizei size, GLsizei* length, GLchar* log) {
     Proc<PFNGLGETPROGRAMINFOLOGPROC>("glGetProgramInfoLog")(program, size, length, log);
 }

@@ -33,8 +33,9 @@
     channels(path) { const b = this.tracks.get(path); return b ? b.numberOfChannels : 0; },
     rate(path) { return this.tracks.get(path).sampleRate; },
     frames(path) { return this.tracks.get(path).length; },
-    copy(path, channel, pointer) {
-      Module.HEAPF32.set(this.tracks.get(path).getChannelData(channel), pointer >> 2);
+    copy(path, channel, first, count, pointer) {
+      const samples = this.tracks.get(path).getChannelData(channel).subarray(first, first + count);
+      Module.HEAPF32.set(samples, pointer >> 2);
     },
     play(handle, path, offset) {
       this.stop(handle);

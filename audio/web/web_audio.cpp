@@ -3,6 +3,7 @@
 #include <emscripten.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -17,8 +18,8 @@ EM_JS(int, web_audio_track_channels, (const char* path),
 EM_JS(int, web_audio_track_rate, (const char* path), { return Module.audio.rate(UTF8ToString(path)); });
 EM_JS(double, web_audio_track_frames, (const char* path),
       { return Module.audio.frames(UTF8ToString(path)); });
-EM_JS(void, web_audio_copy_channel, (const char* path, int channel, float* out),
-      { Module.audio.copy(UTF8ToString(path), channel, out); });
+EM_JS(void, web_audio_copy_channel, (const char* path, int channel, double first, int count, float* out),
+      { Module.audio.copy(UTF8ToString(path), channel, first, count, out); });
 EM_JS(void, web_audio_play, (uint32_t handle, const char* path, double offset),
       { Module.audio.play(handle, UTF8ToString(path), offset); });
 EM_JS(void, web_audio_stop, (uint32_t handle), { Module.audio.stop(handle); });
@@ -31,7 +32,7 @@ EM_JS(double, web_audio_context_seconds, (), { return Module.audio.now(); });
 namespace audio {
 
 // The output device of the browser's library. The browser plays the channels' tracks itself; the mix is
-// rendered only to move the mixer along, up to the frame being heard, and is not played.
+// rendered only to move the mixer and its clock along, up to the frame being heard, and is not played.
 class WebOutput final : public OutputDevice {
 public:
     bool Open(Render render) override {
@@ -45,14 +46,18 @@ public:
     }
 
     // Brings the mixer to the frame being heard now.
-    void CatchUp() { Advance(Frame(web_audio_heard_seconds()) - mixed_); }
-    // A channel started now sounds once the context has played out what it holds: the mixer waits until
-    // then, so that the channel's position is the heard one from its first frame.
-    void HoldForLatency() { mixed_ = std::max(mixed_, Frame(web_audio_context_seconds())); }
+    void CatchUp() {
+        const int64_t heard = Frame(web_audio_heard_seconds());
+        Advance(heard, heard);
+    }
+    // A channel started now sounds once the context has played out what it holds: the mixer goes on to the
+    // context's own frame, the clock staying at the one heard, so that a channel started next is heard from
+    // its first frame as its position says.
+    void HoldForLatency() { Advance(Frame(web_audio_context_seconds()), Frame(web_audio_heard_seconds())); }
     // Moves the mixer and the clock `frames` ahead at once.
     void Skip(int64_t frames) {
-        Advance(frames);
         skipped_ += frames;
+        CatchUp();
     }
 
 private:
@@ -61,11 +66,17 @@ private:
     int64_t Frame(double contextSeconds) const {
         return static_cast<int64_t>(std::floor(contextSeconds * kDeviceRate)) + skipped_;
     }
-    void Advance(int64_t frames) {
+    // Mixes up to device frame `to`, telling the clock that frame `heard` is the one heard now: each block
+    // says how many of the frames before it are not heard yet (negative: the block itself is heard already).
+    void Advance(int64_t to, int64_t heard) {
         if (!render_) return;
-        for (; frames > 0; frames -= kBlock) {
-            const int block = static_cast<int>(std::min<int64_t>(frames, kBlock));
-            render_(scratch_.data(), block);
+        // The odd part first, so that the last block, whose frames the clock may carry on through until the
+        // next, is a whole one (or all there is).
+        while (mixed_ < to) {
+            const int64_t rest = (to - mixed_) % kBlock;
+            const int block = static_cast<int>(rest != 0 ? rest : kBlock);
+            const int64_t queued = mixed_ - std::min(heard, mixed_ + block);
+            render_(scratch_.data(), block, static_cast<int>(queued));
             mixed_ += block;
         }
     }
@@ -78,29 +89,50 @@ private:
 
 namespace {
 
-// The samples the page decoded from `path`, interleaved as every decoder of the library gives them.
-DecodeResult DecodePageTrack(const char* path) {
-    const int channels = web_audio_track_channels(path);
-    if (channels <= 0) return DecodeResult::Failure("the page has not decoded it");
-    const auto frames = static_cast<size_t>(web_audio_track_frames(path));
-    DecodedTrack track{std::vector<float>(frames * channels), channels, web_audio_track_rate(path)};
-    std::vector<float> plane(frames);
-    for (int c = 0; c < channels; ++c) {
-        web_audio_copy_channel(path, c, plane.data());
-        for (size_t i = 0; i < frames; ++i) track.samples[i * channels + c] = plane[i];
+// A track the page decoded, read a block at a time from its channels into interleaved frames.
+class PageTrack final : public Decoder {
+public:
+    PageTrack(std::string path, int channels) : path_(std::move(path)), channels_(channels) {}
+
+    int Channels() const override { return channels_; }
+    int SampleRate() const override { return web_audio_track_rate(path_.c_str()); }
+    int64_t Read(float* out, int64_t frames, std::string&) override {
+        const auto count = static_cast<int>(std::min<int64_t>(frames, frames_ - position_));
+        if (count <= 0) return 0;
+        plane_.resize(static_cast<size_t>(count));
+        for (int c = 0; c < channels_; ++c) {
+            web_audio_copy_channel(path_.c_str(), c, static_cast<double>(position_), count, plane_.data());
+            for (int i = 0; i < count; ++i) out[static_cast<size_t>(i) * channels_ + c] = plane_[i];
+        }
+        position_ += count;
+        return count;
     }
-    if (frames == 0) return DecodeResult::Failure("no audio in it");
-    return {std::make_shared<const DecodedTrack>(std::move(track)), {}};
+
+private:
+    const std::string path_;
+    const int channels_;
+    const int64_t frames_ = static_cast<int64_t>(web_audio_track_frames(path_.c_str()));
+    int64_t position_ = 0;
+    std::vector<float> plane_;
+};
+
+OpenResult OpenPageTrack(const char* path) {
+    const int channels = web_audio_track_channels(path);
+    if (channels <= 0) return OpenResult::Failure("the page has not decoded it");
+    if (web_audio_track_frames(path) <= 0) return OpenResult::Failure("no audio in it");
+    return {std::make_unique<PageTrack>(path, channels), {}};
 }
 
-DecodeResult NoModules(const char*, int) {
-    return DecodeResult::Failure("tracker modules are not played in the browser");
+OpenResult NoModules(const char*, int) {
+    return OpenResult::Failure("tracker modules are not played in the browser");
 }
 
 Platform BrowserPlatform(WebOutput*& output) {
     auto device = std::make_unique<WebOutput>();
     output = device.get();
-    return {std::move(device), DecodePageTrack, NoModules};
+    // The clock between the mixer's steps is the page's heard time itself: nothing is carried past it.
+    const auto heard = [] { return std::chrono::nanoseconds(std::llround(web_audio_heard_seconds() * 1e9)); };
+    return {std::move(device), OpenPageTrack, NoModules, heard};
 }
 
 }  // namespace
@@ -137,8 +169,8 @@ bool WebAudio::MusicFree(Handle handle) {
 
 bool WebAudio::ChannelPlay(Handle handle, bool restart) {
     output_->CatchUp();
-    if (!library_.ChannelPlay(handle, restart)) return false;
     output_->HoldForLatency();
+    if (!library_.ChannelPlay(handle, restart)) return false;
     if (const auto track = tracks_.find(handle); track != tracks_.end()) {
         web_audio_play(handle, track->second.c_str(), Seconds(handle));
     }
