@@ -41,7 +41,8 @@ double MiddleError(const std::vector<float>& channel, const std::vector<float>& 
 }
 
 TEST(BandStop, ClearsThePictureBandsAndPassesTheRestInPlace) {
-    const BandStop stop(kBands, 45.0);
+    const Notch notches[] = {{kBands[0], 45.0}, {kBands[1], 45.0}, {kBands[2], 45.0}};
+    const BandStop stop(notches);
     for (const double centre : kBands) {
         for (const double offset : {-45.0, 0.0, 45.0}) {
             Bus bus = Tone(centre + offset, 2.0);
