@@ -100,7 +100,7 @@ void Crash(const Event& event, Buses& out) {
     airLeft.Tune(3500.0, 0.7);
     airRight.Tune(3700.0, 0.7);
     Decay decay(1.1);
-    const int64_t span = out.air.Span(event.start, Frames(6.0));
+    const int64_t span = out.air.Span(event.start, Frames(9.0));  // down 80 dB by then
     for (int64_t n = 0; n < span; ++n) {
         const float envelope =
             0.14f * event.velocity * decay.Next() * std::min(1.0f, static_cast<float>(n) / 130.0f);

@@ -52,7 +52,8 @@ struct Section {
     float hit;   // a crash this strong on the first beat, a phrase's arrival; drums and bass break on the
                  // beat before it
     bool ramp;   // brightness and wind ramp to the next section's values instead of changing on its bar
-    bool swell;  // a noise swell over the last two beats, into the next section
+    bool swell;  // a noise swell over the last two beats and a roll on the last, into the next
+                 // section
 };
 
 struct Chord {
@@ -81,7 +82,7 @@ constexpr Chord kChords[] = {
 constexpr Drums kFrost{.ping = "x.......o.......|....x.......o..."};
 constexpr Drums kDrips{.ping = "x...o...x...o...|x...o...x.o.x..."};
 constexpr Drums kHallDrum{.ping = "....x.......x...", .boom = "X.......x.......|X.......x.....x."};
-constexpr Drums kKickHats{.kick = "X...x...X...x...", .hat = "..x...X...x...X."};
+constexpr Drums kKickHats{.kick = "X...x...X...x...", .hat = "X.x...X...x...X."};
 constexpr Drums kFourFloor{
     .kick = "X...x...X...x...", .snare = "....X.......X...", .hat = "..x...X...x...X."};
 constexpr Drums kTurn{.kick = "X...x...X...x...", .snare = "....X.......XoXX", .hat = "..x...X...x...X."};
@@ -229,22 +230,22 @@ constexpr Line kLowLast{16, "C#4 - - ."};
 constexpr Section kSections[] = {
     // bar chords       drums         bass      bells           horn         second horn  pad  Hz    wind level hit  ramp   swell
     // Beginning: frost, a call, the theme from afar, the pulse, then the theme.
-    {0,   "F#m",        kFrost,       kNoBass,  kTolls,         kNoHorn,     kNoHorn,     0.6, 450, 0.8 , 0.45, 0.0, false, false},
-    {2,   "D E",        kDrips,       kDrone,   kBellsCall,     kNoHorn,     kNoHorn,     0.8, 650,  0.9, 0.65, 0.0, false, false},
-    {4,   "F#m D",      kHallDrum,    kDrone,   kTollsFs,       kNoHorn,     kTheme1,     0.9, 800,  0.7, 0.75, 0.0, false, false},
-    {6,   "Bm C#",      kKickHats,    kPulse,   kBellsPulse,    kNoHorn,     kLowHeld,    0.9, 900,  0.5, 0.8,  0.0, false, true},
-    {8,   "F#m D A E",  kFourFloor,   kGroove,  kBellsTheme,    kFullTheme,  kNoHorn,     1.0, 3000, 0.3, 1.0,  1.0, false, false},
+    {0,   "F#m",        kFrost,       kNoBass,  kTolls,         kNoHorn,     kNoHorn,     0.6, 450, 0.8 , 0.45, 0.0, false, true},
+    {2,   "D E",        kDrips,       kDrone,   kBellsCall,     kNoHorn,     kNoHorn,     0.8, 650,  0.9, 0.65, 0.0, false, true},
+    {4,   "F#m D",      kHallDrum,    kDrone,   kTollsFs,       kNoHorn,     kTheme1,     0.9, 800,  0.7, 0.75, 0.0, false, true},
+    {6,   "Bm C#",      kKickHats,    kPulse,   kBellsPulse,    kNoHorn,     kLowHeld,    0.9, 900,  0.5, 0.8,  0.0, false, false},
+    {8,   "F#m D A E",  kFourFloor,   kGroove,  kBellsTheme,    kFullTheme,  kNoHorn,     1.0, 3000, 0.3, 1.0,  1.0, false, true},
     {12,  "C#",         kTurn,        kGroove,  kBellsCs,       kLeading,    kLowRoot,    1.0, 3000, 0.3, 1.0,  0.0, false, false},
     // The theme high over one groove for eight bars, a part added at each change.
-    {13,  "F#m D",      kFourFloor,   kGroove,  kTolls,         kHigh1,      kNoHorn,     1.0, 2200, 0.3, 0.85,  0.9, false, true},
+    {13,  "F#m D",      kFourFloor,   kGroove,  kTolls,         kHigh1,      kNoHorn,     1.0, 2200, 0.3, 0.85,  0.9, false, false},
     {15,  "A E",        kOpenFloor,   kGroove,  kBellsAE,       kTheme2,     kNoHorn,     1.0, 2600, 0.2, 0.85,  0.0, false, true},
     {17,  "Bm D",       kOpenFloor,   kGroove,  kSyncoBmD,      kTheme3,     kLowStill,   1.0, 3000, 0.2, 0.88, 0.0, false, true},
-    {19,  "E C#",       kDrive,       kOctaves, kBellsEC,       kTheme4,     kLowTheme4,  1.0, 3500, 0.2, 0.88,  0.0, false, false},
+    {19,  "E C#",       kDrive,       kOctaves, kBellsEC,       kTheme4,     kLowTheme4,  1.0, 3500, 0.2, 0.88,  0.0, false, true},
     // Stillness: the horns far off in the hall, a drum entering at each change.
-    {21,  "F#m D",      kIce,         kDrone,   kDew,           kStillCall,  kNoHorn,     1.0, 500, 0.8 , 0.45, 0.0, false, false},
-    {23,  "A E",        kIceBoom,     kDrone,   kDewAE,         kStillAnswer,kNoHorn,     1.0, 600, 0.8 , 0.45, 0.0, false, false},
-    {25,  "Bm D",       kSoftHalf,    kLong,    kTollsBmD,      kNoHorn,     kThaw3,      1.0, 900,  0.8, 0.6,  0.0, false, false},
-    {27,  "E C#",       kRise,        kPulse,   kBellsEC,       kHighHold,   kLowHeld,    1.0, 1200, 0.6, 0.7,  0.0, true,  false},
+    {21,  "F#m D",      kIce,         kDrone,   kDew,           kStillCall,  kNoHorn,     1.0, 500, 0.8 , 0.45, 0.0, false, true},
+    {23,  "A E",        kIceBoom,     kDrone,   kDewAE,         kStillAnswer,kNoHorn,     1.0, 600, 0.8 , 0.45, 0.0, false, true},
+    {25,  "Bm D",       kSoftHalf,    kLong,    kTollsBmD,      kNoHorn,     kThaw3,      1.0, 900,  0.8, 0.6,  0.0, false, true},
+    {27,  "E C#",       kRise,        kPulse,   kBellsEC,       kHighHold,   kLowHeld,    1.0, 1200, 0.6, 0.7,  0.0, true, false},
     // The groove again, the theme turned upward with the horns doubled.
     {29,  "F#m D",      kDrive,       kOctaves, kBellsFsD,      kHighTurn1,  kTheme1,     1.0, 3500, 0.2, 0.85, 1.0, false, true},
     {31,  "A E",        kRideFloor,   kOctaves, kRunAE,         kHighTurn2,  kTheme2,     1.0, 3500, 0.2, 0.85, 0.0, false, true},
@@ -254,23 +255,23 @@ constexpr Section kSections[] = {
     {37,  "A E/G#",     kShuffle,     kSkip,    kLiftBells,     kLift1,      kLiftLow1,   1.0, 2500, 0.3, 0.8 , 0.9, false, true},
     {39,  "F#m Dm",     kShuffle,     kSkip,    kLiftBellsFsDm, kLift2,      kLiftLow2,   1.0, 2200, 0.3, 0.8 , 0.0, false, true},
     {41,  "A/C# D",     kShuffleOpen, kSkip,    kLiftRun,       kLift3,      kLiftLow3,   1.0, 3000, 0.3, 0.82,  0.0, false, true},
-    {43,  "Bm E",       kShuffleOpen, kSkip,    kLiftTurn,      kLift4,      kLiftLow4,   1.0, 3000, 0.3, 0.82,  0.0, false, false},
+    {43,  "Bm E",       kShuffleOpen, kSkip,    kLiftTurn,      kLift4,      kLiftLow4,   1.0, 3000, 0.3, 0.82,  0.0, false, true},
     // The thaw: stillness and a lighter beat in turns.
-    {45,  "F#m D",      kIce,         kDrone,   kDew,           kThaw1,      kNoHorn,     1.0, 450, 0.8 , 0.45, 0.0, false, false},
-    {47,  "A E",        kSoftHalf,    kLong,    kSyncoAE,       kNoHorn,     kNoHorn,     1.0, 1500, 0.6, 0.45, 0.0, false, false},
-    {49,  "Bm D",       kIceBoom,     kDrone,   kTollsBmD,      kTheme3,     kNoHorn,     1.0, 500, 0.8 , 0.45, 0.0, false, false},
-    {51,  "F#m C#m",    kSoftHalf,    kLong,    kBellsFsCsm,    kNoHorn,     kLowHeld,    1.0, 1500, 0.6, 0.6,  0.0, false, false},
+    {45,  "F#m D",      kIce,         kDrone,   kDew,           kThaw1,      kNoHorn,     1.0, 450, 0.8 , 0.45, 0.0, false, true},
+    {47,  "A E",        kSoftHalf,    kLong,    kSyncoAE,       kNoHorn,     kNoHorn,     1.0, 1500, 0.6, 0.45, 0.0, false, true},
+    {49,  "Bm D",       kIceBoom,     kDrone,   kTollsBmD,      kTheme3,     kNoHorn,     1.0, 500, 0.8 , 0.45, 0.0, false, true},
+    {51,  "F#m C#m",    kSoftHalf,    kLong,    kBellsFsCsm,    kNoHorn,     kLowHeld,    1.0, 1500, 0.6, 0.6,  0.0, false, true},
     // A climb to the dominant.
-    {53,  "D E",        kRise,        kPulse,   kBellsDE,       kSigh,       kNoHorn,     1.0, 700,  0.7, 0.75, 0.0, false, false},
+    {53,  "D E",        kRise,        kPulse,   kBellsDE,       kSigh,       kNoHorn,     1.0, 700,  0.7, 0.75, 0.0, false, true},
     {55,  "C#",         kEdge,        kOctaves, kBellsCs,       kDominant,   kLowRoot,    1.0, 3500, 0.2, 0.9,  0.0, false, false},
     // The end: from stillness, four bars at a time up to the summit, where the picture burns to white.
-    {57,  "F#m D A E",  kIce,         kPulse,   kTolls,         kNoHorn,     kNoHorn,     1.0, 500,  0.8, 0.65, 0.8, true,  false},
-    {61,  "F#m D A E",  kKickHats,    kGroove,  kBellsTheme,    kMarch,      kNoHorn,     1.0, 1000, 0.5, 0.8,  0.0, true,  false},
-    {65,  "Bm D E C#",  kClimb,       kOctaves, kRunClimb,      kAnswer,     kLowAnswer,  1.0, 2000, 0.4, 0.95, 0.0, true,  false},
+    {57,  "F#m D A E",  kIce,         kPulse,   kTolls,         kNoHorn,     kNoHorn,     1.0, 500,  0.8, 0.65, 0.8, true, false},
+    {61,  "F#m D A E",  kKickHats,    kGroove,  kBellsTheme,    kMarch,      kNoHorn,     1.0, 1000, 0.5, 0.8,  0.0, true, false},
+    {65,  "Bm D E C#",  kClimb,       kOctaves, kRunClimb,      kAnswer,     kLowAnswer,  1.0, 2000, 0.4, 0.95, 0.0, true, false},
     {69,  "C#",         kEdge,        kOctaves, kRunEdge,       kEdgeHigh,   kLowEdge,    1.0, 3500, 0.3, 1.0,  0.0, false, false},
     {70,  "F#m D A E",  kSummitDrums, kOctaves, kRunSummit,     kSummit,     kMarch,      1.0, 4000, 0.3, 1.05, 1.0, false, false},
     // The last chord, held under the white scene.
-    {74,  "F#m11",      kFinale,      kNoBass,  kLastBells,     kLastNote,   kLowLast,    1.0, 1800, 0.6, 0.9,  0.8, true,  false},
+    {74,  "F#m11",      kFinale,      kNoBass,  kLastBells,     kLastNote,   kLowLast,    1.0, 1800, 0.6, 0.9,  0.8, true, false},
 };
 // clang-format on
 
@@ -373,19 +374,25 @@ public:
         level_ = section.level;
         const int64_t start = section.bar * kBar;
         const int64_t steps = (endBar - section.bar) * 16;
-        const int64_t drumSteps = breakBeforeNext ? steps - 4 : steps;
+        const int64_t drumSteps = breakBeforeNext || section.swell ? steps - 4 : steps;
         AddDrums(section.drums.kick, Voice::Kick, start, drumSteps);
         AddDrums(section.drums.snare, Voice::Snare, start, drumSteps);
         AddDrums(section.drums.boom, Voice::Boom, start, drumSteps);
         AddDrums(section.drums.hat, Voice::Hat, start, drumSteps);
         AddDrums(section.drums.ping, Voice::Ping, start, drumSteps);
+        // Into a change inside a phrase, the beat gives way on the last beat to a light roll under a swell.
+        if (section.swell) {
+            Push(Voice::Riser, endBar * kBar - 8 * kStep, 8 * kStep, 0.0, 0.6f);
+            for (int64_t step = drumSteps; step < steps && *section.drums.snare != 0; ++step)
+                Push(Voice::Snare, start + step * kStep, kStep, 0.0,
+                     0.15f + 0.05f * static_cast<float>(step - drumSteps));
+        }
         if (section.hit > 0.0f) Push(Voice::Crash, start, kBar, 0.0, section.hit);
         AddBass(section, start, drumSteps);
         AddPad(section, end);
         AddLine(section.bells, Voice::Bell, start, steps, true);
         AddLine(section.horn, Voice::Horn, start, steps, false);
         AddLine(section.secondHorn, Voice::SecondHorn, start, steps, false);
-        if (section.swell) Push(Voice::Riser, endBar * kBar - 8 * kStep, 8 * kStep, 0.0, 0.6f);
         score_.brightness.Set(start, section.brightness, section.ramp);
         score_.wind.Set(start, section.wind, section.ramp);
     }
@@ -393,7 +400,7 @@ public:
 private:
     // The strokes written for the pictures keep their strength in the quiet sections.
     void Push(Voice voice, int64_t start, int64_t length, double pitch, float velocity) {
-        const bool stroke = voice == Voice::Bell || voice == Voice::Ping || voice == Voice::Riser;
+        const bool stroke = voice == Voice::Bell || voice == Voice::Ping;
         score_.events.push_back({voice, start, length, pitch, stroke ? velocity : velocity * level_});
     }
 
