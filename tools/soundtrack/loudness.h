@@ -59,20 +59,18 @@ private:
             return y;
         }
     };
+    // The filters of the standard, derived for this rate from their analogue prototypes.
     static Biquad Shelf() {
-        const double a = std::pow(10.0, 3.99984385397 / 40.0), w = 2.0 * kPi * 1681.9744509555319 / kRate;
-        const double alpha = std::sin(w) / (2.0 * 0.7071752369554193), c = std::cos(w),
-                     r = 2.0 * std::sqrt(a) * alpha;
-        const double a0 = (a + 1.0) - (a - 1.0) * c + r;
-        return {a * ((a + 1.0) + (a - 1.0) * c + r) / a0, -2.0 * a * ((a - 1.0) + (a + 1.0) * c) / a0,
-                a * ((a + 1.0) + (a - 1.0) * c - r) / a0, 2.0 * ((a - 1.0) - (a + 1.0) * c) / a0,
-                ((a + 1.0) - (a - 1.0) * c - r) / a0};
+        const double k = std::tan(kPi * 1681.9744509555319 / kRate), q = 0.7071752369554193;
+        const double high = std::pow(10.0, 3.99984385397 / 20.0), band = std::pow(high, 0.4996667741545416);
+        const double a0 = 1.0 + k / q + k * k;
+        return {(high + band * k / q + k * k) / a0, 2.0 * (k * k - high) / a0,
+                (high - band * k / q + k * k) / a0, 2.0 * (k * k - 1.0) / a0, (1.0 - k / q + k * k) / a0};
     }
     static Biquad HighPass() {
-        const double w = 2.0 * kPi * 38.13547087613982 / kRate, c = std::cos(w);
-        const double alpha = std::sin(w) / (2.0 * 0.5003270373253953), a0 = 1.0 + alpha;
-        return {(1.0 + c) / 2.0 / a0, -(1.0 + c) / a0, (1.0 + c) / 2.0 / a0, -2.0 * c / a0,
-                (1.0 - alpha) / a0};
+        const double k = std::tan(kPi * 38.13547087613982 / kRate), q = 0.5003270373253953;
+        const double a0 = 1.0 + k / q + k * k;
+        return {1.0, -2.0, 1.0, 2.0 * (k * k - 1.0) / a0, (1.0 - k / q + k * k) / a0};
     }
     static double Power(double lufs) { return std::pow(10.0, (lufs + 0.691) / 10.0); }
     static double Lufs(double power) { return power > 0.0 ? -0.691 + 10.0 * std::log10(power) : -INFINITY; }

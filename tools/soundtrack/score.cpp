@@ -204,6 +204,7 @@ constexpr Line kStillAnswer{2, "E5 - - - - - F#5 - | G#5 - - - - - - -"};  // A 
 constexpr Line kLowStill{2, "D4 - - - - - - - | F#4 - - - - - - -"};       // Bm D
 constexpr Line kThaw1{2, "C#4 - - - F#4 - - - | - - - - E4 - - -"};        // F#m D
 constexpr Line kThaw3{2, "F#4 - - - - - D4 - | - - - - C#4 - B3 -"};       // Bm D
+constexpr Line kThawAnswer{2, "B3 - - - D4 - - - | C#4 - - - - - F#3 -"};  // Bm D, the answer low
 constexpr Line kLift1{2, "E5 - - - C#5 - E5 - | F#5 - - - E5 - - -"};      // A E/G#
 constexpr Line kLift2{2, "C#5 - - - E5 - F#5 - | F5 - - - E5 - D5 -"};     // F#m Dm
 constexpr Line kLift3{2, "E5 - - - - - A5 - | F#5 - - - - - . ."};         // A/C# D
@@ -230,7 +231,7 @@ constexpr Line kLowLast{16, "C#4 - - ."};
 constexpr Section kSections[] = {
     // bar chords       drums         bass      bells           horn         second horn  pad  Hz    wind level hit  ramp   swell
     // Beginning: frost, a call, the theme from afar, the pulse, then the theme.
-    {0,   "F#m",        kFrost,       kNoBass,  kTolls,         kNoHorn,     kNoHorn,     0.6, 450, 0.8 , 0.45, 0.0, false, true},
+    {0,   "F#m",        kFrost,       kNoBass,  kTolls,         kNoHorn,     kNoHorn,     0.6, 450, 0.8,  0.45, 0.0, false, true},
     {2,   "D E",        kDrips,       kDrone,   kBellsCall,     kNoHorn,     kNoHorn,     0.8, 650,  0.9, 0.65, 0.0, false, true},
     {4,   "F#m D",      kHallDrum,    kDrone,   kTollsFs,       kNoHorn,     kTheme1,     0.9, 800,  0.7, 0.75, 0.0, false, true},
     {6,   "Bm C#",      kKickHats,    kPulse,   kBellsPulse,    kNoHorn,     kLowHeld,    0.9, 900,  0.5, 0.8,  0.0, false, false},
@@ -242,8 +243,8 @@ constexpr Section kSections[] = {
     {17,  "Bm D",       kOpenFloor,   kGroove,  kSyncoBmD,      kTheme3,     kLowStill,   1.0, 3000, 0.2, 0.88, 0.0, false, true},
     {19,  "E C#",       kDrive,       kOctaves, kBellsEC,       kTheme4,     kLowTheme4,  1.0, 3500, 0.2, 0.88,  0.0, false, true},
     // Stillness: the horns far off in the hall, a drum entering at each change.
-    {21,  "F#m D",      kIce,         kDrone,   kDew,           kStillCall,  kNoHorn,     1.0, 500, 0.8 , 0.45, 0.0, false, true},
-    {23,  "A E",        kIceBoom,     kDrone,   kDewAE,         kStillAnswer,kNoHorn,     1.0, 600, 0.8 , 0.45, 0.0, false, true},
+    {21,  "F#m D",      kIce,         kDrone,   kDew,           kStillCall,  kNoHorn,     1.0, 500, 0.8,  0.45, 0.0, false, true},
+    {23,  "A E",        kIceBoom,     kDrone,   kDewAE,         kStillAnswer,kNoHorn,     1.0, 600, 0.8,  0.45, 0.0, false, true},
     {25,  "Bm D",       kSoftHalf,    kLong,    kTollsBmD,      kNoHorn,     kThaw3,      1.0, 900,  0.8, 0.6,  0.0, false, true},
     {27,  "E C#",       kRise,        kPulse,   kBellsEC,       kHighHold,   kLowHeld,    1.0, 1200, 0.6, 0.7,  0.0, true, false},
     // The groove again, the theme turned upward with the horns doubled.
@@ -252,14 +253,14 @@ constexpr Section kSections[] = {
     {33,  "Bm D",       kDrive,       kOctaves, kBellsBmD,      kHighTurn3,  kTheme3,     1.0, 3800, 0.2, 0.85, 0.0, false, true},
     {35,  "E C#",       kRideFloor,   kOctaves, kBellsEC,       kHighTurn4,  kTheme4,     1.0, 4000, 0.2, 0.85, 0.0, false, false},
     // A lift into A major: a shuffle, a new tune, a borrowed minor chord, and back by way of E.
-    {37,  "A E/G#",     kShuffle,     kSkip,    kLiftBells,     kLift1,      kLiftLow1,   1.0, 2500, 0.3, 0.8 , 0.9, false, true},
-    {39,  "F#m Dm",     kShuffle,     kSkip,    kLiftBellsFsDm, kLift2,      kLiftLow2,   1.0, 2200, 0.3, 0.8 , 0.0, false, true},
+    {37,  "A E/G#",     kShuffle,     kSkip,    kLiftBells,     kLift1,      kLiftLow1,   1.0, 2500, 0.3, 0.8,  0.9, false, true},
+    {39,  "F#m Dm",     kShuffle,     kSkip,    kLiftBellsFsDm, kLift2,      kLiftLow2,   1.0, 2200, 0.3, 0.8,  0.0, false, true},
     {41,  "A/C# D",     kShuffleOpen, kSkip,    kLiftRun,       kLift3,      kLiftLow3,   1.0, 3000, 0.3, 0.82,  0.0, false, true},
     {43,  "Bm E",       kShuffleOpen, kSkip,    kLiftTurn,      kLift4,      kLiftLow4,   1.0, 3000, 0.3, 0.82,  0.0, false, true},
     // The thaw: stillness and a lighter beat in turns.
-    {45,  "F#m D",      kIce,         kDrone,   kDew,           kThaw1,      kNoHorn,     1.0, 450, 0.8 , 0.45, 0.0, false, true},
+    {45,  "F#m D",      kIce,         kDrone,   kDew,           kThaw1,      kNoHorn,     1.0, 450, 0.8,  0.45, 0.0, false, true},
     {47,  "A E",        kSoftHalf,    kLong,    kSyncoAE,       kNoHorn,     kNoHorn,     1.0, 1500, 0.6, 0.45, 0.0, false, true},
-    {49,  "Bm D",       kIceBoom,     kDrone,   kTollsBmD,      kTheme3,     kNoHorn,     1.0, 500, 0.8 , 0.45, 0.0, false, true},
+    {49,  "Bm D",       kIceBoom,     kDrone,   kTollsBmD,      kThawAnswer, kNoHorn,     1.0, 500, 0.8,  0.45, 0.0, false, true},
     {51,  "F#m C#m",    kSoftHalf,    kLong,    kBellsFsCsm,    kNoHorn,     kLowHeld,    1.0, 1500, 0.6, 0.6,  0.0, false, true},
     // A climb to the dominant.
     {53,  "D E",        kRise,        kPulse,   kBellsDE,       kSigh,       kNoHorn,     1.0, 700,  0.7, 0.75, 0.0, false, true},
