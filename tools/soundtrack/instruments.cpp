@@ -78,7 +78,7 @@ void Snare(const Event& event, Buses& out) {
         const float tone = 0.6f * sine.Next() * body.Next();
         return gain * attack * (tone + (noise.band + 0.5f * noise.high) * hiss.Next());
     });
-    Ring(event, BinHz(50), 0.08, 0.3f * event.velocity, {}, out);
+    Ring(event, BinHz(50), 0.08, 0.38f * event.velocity, {}, out);
 }
 
 void Hat(const Event& event, bool open, Buses& out) {
@@ -91,7 +91,7 @@ void Hat(const Event& event, bool open, Buses& out) {
         event, Frames(open ? 2.0 : 0.32), pan, 0.05f, out,
         [&](int64_t) { return 0.3f * event.velocity * air.Process(random.Next()).high * decay.Next(); },
         &out.air);
-    Ring(event, BinHz(200), open ? 0.05 : 0.04, 0.45f * event.velocity, pan, out);
+    Ring(event, BinHz(200), open ? 0.05 : 0.04, 0.5f * event.velocity, Pan::At(0.1f), out);
 }
 
 void Crash(const Event& event, Buses& out) {
@@ -114,15 +114,15 @@ void Crash(const Event& event, Buses& out) {
 
 // Glass: a stroke on the top band, with a fifth above and an octave below that ring in the hall.
 void Ping(const Event& event, Buses& out) {
-    const Pan pan = Pan::At(0.35f * static_cast<float>(event.start / kStep % 3 - 1));
-    const float gain = 0.5f * event.velocity;
+    const Pan pan = Pan::At(0.2f * static_cast<float>(event.start / kStep % 3 - 1));
+    const float gain = 0.6f * event.velocity;
     Ring(event, BinHz(200), 0.1, gain, pan, out);
     Sine fifth(BinHz(200) * 1.5), low(BinHz(200) * 0.5);
     Decay fifthDecay(0.05), lowDecay(0.25);
     const int64_t span = out.strokes.Span(event.start, Frames(2.5));
     for (int64_t n = 0; n < span; ++n) {
         const float value =
-            gain * (0.35f * fifth.Next() * fifthDecay.Next() + 0.3f * low.Next() * lowDecay.Next());
+            gain * (0.25f * fifth.Next() * fifthDecay.Next() + 0.2f * low.Next() * lowDecay.Next());
         out.strokes.Add(event.start + n, value, pan);
         out.send[static_cast<size_t>(event.start + n)] += 0.5f * value;
     }
@@ -135,13 +135,17 @@ void Bell(const Event& event, Buses& out) {
     constexpr std::array<float, 3> kLevels = {1.0f, 0.2f, 0.08f};
     constexpr std::array<double, 3> kShorter = {1.0, 2.5, 5.0};
     const double ring = std::clamp(0.5 * Seconds(event.length), 0.15, 1.6);
-    const Pan pan = Pan::At(std::clamp(static_cast<float>(event.pitch - 77.0) / 20.0f, -0.5f, 0.5f));
+
     const double hz = NoteHz(event.pitch);
     std::array<Sine, 3> partials = {Sine(hz * kRatios[0]), Sine(hz * kRatios[1]), Sine(hz * kRatios[2])};
     std::array<Decay, 3> decays = {Decay(ring / kShorter[0]), Decay(ring / kShorter[1]),
                                    Decay(ring / kShorter[2])};
     const bool onBand = std::abs(hz - BinHz(20)) < 20.0 || std::abs(hz - BinHz(50)) < 20.0;
-    const float gain = (onBand ? 0.5f : 0.25f) * event.velocity;
+    const float gain = (onBand ? 0.6f : 0.22f) * event.velocity;
+    // Spread by pitch, the notes on the bands nearer the middle, where the mono mix the pictures hear keeps
+    // them.
+    const float side = std::clamp(static_cast<float>(event.pitch - 77.0) / 20.0f, -0.5f, 0.5f);
+    const Pan pan = Pan::At(onBand ? 0.4f * side : side);
     const int64_t span = out.strokes.Span(event.start, Frames(ring * 8.0));
     for (int64_t n = 0; n < span; ++n) {
         float value = 0.0f;
@@ -153,24 +157,33 @@ void Bell(const Event& event, Buses& out) {
     }
 }
 
-// Two saws and a sine under a low-pass that snaps shut after each note's start.
+// Two saws, each leaning to a side, and a sine in the middle, under low-passes that snap shut after each note's start.
 void Bass(const Event& event, Buses& out) {
     const double hz = NoteHz(event.pitch);
     Saw saw(0.0), detuned(0.5);
     Sine sub(hz);
-    Svf filter;
+    Svf left, right;
     Decay snap(0.12);
     const Adsr shape{0.004, 0.3, 0.75, 0.05};
     Envelope envelope(shape, event.length);
     float opening = 1.0f;
-    ToBed(event, Envelope::Length(shape, event.length), {}, 0.03f, out, [&](int64_t n) {
+    const int64_t span = out.bed.Span(event.start, Envelope::Length(shape, event.length));
+    for (int64_t n = 0; n < span; ++n) {
         if (n % kControlFrames == 0) {
-            filter.Tune(110.0 + 900.0 * event.velocity * opening, 1.0);
+            left.Tune(110.0 + 900.0 * event.velocity * opening, 1.0);
+            right.Tune(115.0 + 940.0 * event.velocity * opening, 1.0);
         }
         opening = snap.Next();
-        const float tone = 0.5f * (saw.Next(hz) + detuned.Next(hz * 1.004));
-        return 0.28f * event.velocity * envelope.Next() * (filter.Process(tone).low + 0.4f * sub.Next());
-    });
+        const float level = 0.28f * event.velocity * envelope.Next();
+        const float middle = 0.4f * sub.Next();
+        const float a = left.Process(saw.Next(hz)).low, b = right.Process(detuned.Next(hz * 1.004)).low;
+        const float l = level * (0.75f * a + 0.25f * b + middle);
+        const float r = level * (0.75f * b + 0.25f * a + middle);
+        const size_t at = static_cast<size_t>(event.start + n);
+        out.bed.left[at] += l;
+        out.bed.right[at] += r;
+        out.send[at] += 0.015f * (l + r);
+    }
 }
 
 // Four detuned saws per note, two a side, under the score's slowly moving filter: the sides share no

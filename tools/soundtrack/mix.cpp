@@ -18,7 +18,7 @@ namespace {
 constexpr std::array<Notch, 3> kPictureBands = {{{BinHz(20), 14.0}, {BinHz(50), 40.0}, {BinHz(200), 45.0}}};
 constexpr double kAirFloor = 0.1;
 constexpr ReverbShape kHall{.predelay = 0.04, .size = 1.4, .feedback = 0.93, .damping = 0.35};
-constexpr float kCeiling = 0.79f;  // -2 dBFS, leaving the encoder room for its own overshoot
+constexpr float kCeiling = 0.82f;  // -1.7 dBFS, leaving the encoder room for its own overshoot
 constexpr double kFadeSeconds = 1.5;
 
 // The notes of one horn, phrase by phrase: a phrase ends where a note does not start as the last one ends.

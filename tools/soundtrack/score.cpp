@@ -94,7 +94,7 @@ constexpr Drums kRideFloor{.kick = "X...x...X...x...",
                            .ping = "..........x....."};
 constexpr Drums kDrive{.kick = "X...x...X...x..o", .snare = "....X.......X..o", .hat = "X.x*x.x.X.x*x.xo"};
 constexpr Drums kSummitDrums{
-    .kick = "X...o...X...o..o", .snare = "....x.......x..o", .hat = "X.x*x.x.X.x*x.xo"};
+    .kick = "X...o...x...o..o", .snare = "....x.......x..o", .hat = "X.x*x.x.X.x*x.xo"};
 constexpr Drums kShuffle{.kick = "X.....x...X.....|X.....x...X...x.",
                          .snare = "....X.......X...",
                          .hat = "x.ox.ox.x.ox.ox.",
@@ -116,7 +116,7 @@ constexpr Drums kClimb{
     .kick = "X...x...X...x...", .snare = "..x...x...x...x.|x.x.x.x.x.x.x.x.", .hat = "xoxoxoxoxoxoxoxo"};
 constexpr Drums kEdge{
     .kick = "X...X...X...X...", .snare = "x.x.x.x.x.x.x.x.|XxXxXxXxXXXXXXXX", .hat = "X.x.x.x.X.x.x.x."};
-constexpr Drums kFinale{.ping = "....x...........", .boom = "X..............."};
+constexpr Drums kFinale{.ping = "....x...........", .boom = "x..............."};
 
 // --- Bass ------------------------------------------------------------------------------------------------
 constexpr const char* kNoBass = "";
@@ -130,19 +130,20 @@ constexpr const char* kSkip = "x-----x---o-x---|x-----x---o-x-o-";
 // --- Bells: A4 and C#6 (the first two picture bands) woven through every chord ----------------------------
 constexpr Line kTolls{4, "A4 . C#6 . | F#5 . E5 ."};
 constexpr Line kTollsFs{4, "A4 . C#6 . | A4 . C#6 ."};
-constexpr Line kTollsBmD{4, "A4 . C#6 . | A4 . F#5 ."};
-constexpr Line kDew{2, "A4 . . C#6 . . F#5 . | . . E5 . A4 . . . | C#6 . . . A4 . C#5 . | . . . . C#6 . . ."};
-constexpr Line kDewAE{2,
-                      "C#6 . . A4 . . E5 . | . . B4 . C#6 . . . | A4 . . . E5 . C#6 . | . . . . B4 . A4 ."};
+constexpr Line kTollsBmD{4, "A4 . C#6 . | A4 . F#5 .", 0.8f};
+constexpr Line kDew{2, "A4 . . C#6 . . F#5 . | . . E5 . A4 . . . | C#6 . . . A4 . C#5 . | . . . . C#6 . . .",
+                    0.8f};
+constexpr Line kDewAE{2, "C#6 . . A4 . . E5 . | . . B4 . C#6 . . . | A4 . . . E5 . C#6 . | . . . . B4 . A4 .",
+                      0.8f};
 constexpr Line kBellsCall{2, "A4 C#5 F#5 C#6 A5 F#5 C#5 F#5 | A4 - G#4 B4 E5 C#6 B4 E5"};   // D E
 constexpr Line kBellsPulse{2, "A4 B4 D5 C#6 A4 B4 F#5 D5 | G#4 C#5 F5 C#6 A4 C#5 F5 G#5"};  // Bm C#
 constexpr Line kBellsFsD{2, "A4 C#5 F#5 C#6 A4 C#5 E5 C#5 | A4 D5 F#5 C#6 A4 D5 E5 F#5"};
 constexpr Line kBellsAE{2, "A4 C#5 E5 C#6 A4 C#5 E5 B4 | A4 - G#4 B4 E5 C#6 E5 B4"};
 constexpr Line kBellsBmD{2, "A4 B4 D5 C#6 A4 B4 F#5 D5 | A4 D5 F#5 C#6 A4 D5 F#5 E5"};
 constexpr Line kBellsEC{2, "A4 - G#4 B4 E5 C#6 E5 B4 | G#4 C#5 F5 C#6 G#5 F5 C#5 G#4"};
-constexpr Line kSyncoAE{2, "A4 . C#6 . . E5 . B4 | . A4 . . C#6 . E5 ."};
-constexpr Line kSyncoBmD{2, "A4 . . D5 . C#6 . . | F#5 . A4 . . C#6 . D5"};
-constexpr Line kBellsFsCsm{2, "A4 C#5 F#5 C#6 A4 C#5 F#5 E5 | G#4 C#5 E5 C#6 G#4 C#5 E5 G#5"};
+constexpr Line kSyncoAE{2, "A4 . C#6 . . E5 . B4 | . A4 . . C#6 . E5 .", 0.8f};
+constexpr Line kSyncoBmD{2, "A4 . . D5 . C#6 . . | F#5 . . A4 . C#6 . D5"};
+constexpr Line kBellsFsCsm{2, "A4 C#5 F#5 C#6 A4 C#5 F#5 E5 | G#4 C#5 E5 C#6 G#4 C#5 E5 G#5", 0.8f};
 constexpr Line kBellsDE{2, "A4 D5 F#5 C#6 A4 D5 F#5 E5 | A4 - G#4 B4 E5 C#6 E5 B4"};
 constexpr Line kBellsCs{2, "G#4 C#5 F5 C#6 G#5 F5 C#5 A4"};
 constexpr Line kBellsTheme{2,
@@ -229,50 +230,50 @@ constexpr Line kLowLast{16, "C#4 - - ."};
 // change. Hz is the pad's filter; level scales every voice but the bells.
 // clang-format off
 constexpr Section kSections[] = {
-    // bar chords       drums         bass      bells           horn         second horn  pad  Hz    wind level hit  ramp   swell
+    // bar chords       drums         bass      bells           horn          second horn  pad  Hz    wind level hit  ramp   swell
     // Beginning: frost, a call, the theme from afar, the pulse, then the theme.
-    {0,   "F#m",        kFrost,       kNoBass,  kTolls,         kNoHorn,     kNoHorn,     0.6, 450, 0.8,  0.45, 0.0, false, true},
-    {2,   "D E",        kDrips,       kDrone,   kBellsCall,     kNoHorn,     kNoHorn,     0.8, 650,  0.9, 0.65, 0.0, false, true},
-    {4,   "F#m D",      kHallDrum,    kDrone,   kTollsFs,       kNoHorn,     kTheme1,     0.9, 800,  0.7, 0.75, 0.0, false, true},
-    {6,   "Bm C#",      kKickHats,    kPulse,   kBellsPulse,    kNoHorn,     kLowHeld,    0.9, 900,  0.5, 0.8,  0.0, false, false},
-    {8,   "F#m D A E",  kFourFloor,   kGroove,  kBellsTheme,    kFullTheme,  kNoHorn,     1.0, 3000, 0.3, 1.0,  1.0, false, true},
-    {12,  "C#",         kTurn,        kGroove,  kBellsCs,       kLeading,    kLowRoot,    1.0, 3000, 0.3, 1.0,  0.0, false, false},
+    {0,   "F#m",        kFrost,       kNoBass,  kTolls,         kNoHorn,      kNoHorn,     0.6, 450,  0.6, 0.45, 0.0, false, true},
+    {2,   "D E",        kDrips,       kDrone,   kBellsCall,     kNoHorn,      kNoHorn,     0.8, 650,  0.9, 0.65, 0.0, false, true},
+    {4,   "F#m D",      kHallDrum,    kDrone,   kTollsFs,       kNoHorn,      kTheme1,     0.9, 800,  0.7, 0.75, 0.0, false, true},
+    {6,   "Bm C#",      kKickHats,    kPulse,   kBellsPulse,    kNoHorn,      kLowHeld,    0.9, 900,  0.5, 0.8,  0.0, false, false},
+    {8,   "F#m D A E",  kFourFloor,   kGroove,  kBellsTheme,    kFullTheme,   kNoHorn,     1.0, 3000, 0.3, 1.0,  1.0, false, true},
+    {12,  "C#",         kTurn,        kGroove,  kBellsCs,       kLeading,     kLowRoot,    1.0, 3000, 0.3, 1.0,  0.0, false, false},
     // The theme high over one groove for eight bars, a part added at each change.
-    {13,  "F#m D",      kFourFloor,   kGroove,  kTolls,         kHigh1,      kNoHorn,     1.0, 2200, 0.3, 0.85,  0.9, false, false},
-    {15,  "A E",        kOpenFloor,   kGroove,  kBellsAE,       kTheme2,     kNoHorn,     1.0, 2600, 0.2, 0.85,  0.0, false, true},
-    {17,  "Bm D",       kOpenFloor,   kGroove,  kSyncoBmD,      kTheme3,     kLowStill,   1.0, 3000, 0.2, 0.88, 0.0, false, true},
-    {19,  "E C#",       kDrive,       kOctaves, kBellsEC,       kTheme4,     kLowTheme4,  1.0, 3500, 0.2, 0.88,  0.0, false, true},
+    {13,  "F#m D",      kFourFloor,   kGroove,  kTolls,         kHigh1,       kNoHorn,     1.0, 2200, 0.3, 0.85, 0.9, false, false},
+    {15,  "A E",        kOpenFloor,   kGroove,  kBellsAE,       kTheme2,      kNoHorn,     1.0, 2600, 0.2, 0.85, 0.0, false, true},
+    {17,  "Bm D",       kOpenFloor,   kGroove,  kSyncoBmD,      kTheme3,      kLowStill,   1.0, 3000, 0.2, 0.88, 0.0, false, true},
+    {19,  "E C#",       kDrive,       kOctaves, kBellsEC,       kTheme4,      kLowTheme4,  1.0, 3500, 0.2, 0.88, 0.0, false, true},
     // Stillness: the horns far off in the hall, a drum entering at each change.
-    {21,  "F#m D",      kIce,         kDrone,   kDew,           kStillCall,  kNoHorn,     1.0, 500, 0.8,  0.45, 0.0, false, true},
-    {23,  "A E",        kIceBoom,     kDrone,   kDewAE,         kStillAnswer,kNoHorn,     1.0, 600, 0.8,  0.45, 0.0, false, true},
-    {25,  "Bm D",       kSoftHalf,    kLong,    kTollsBmD,      kNoHorn,     kThaw3,      1.0, 900,  0.8, 0.6,  0.0, false, true},
-    {27,  "E C#",       kRise,        kPulse,   kBellsEC,       kHighHold,   kLowHeld,    1.0, 1200, 0.6, 0.7,  0.0, true, false},
+    {21,  "F#m D",      kIce,         kDrone,   kDew,           kStillCall,   kNoHorn,     1.0, 500,  0.6, 0.45, 0.0, false, true},
+    {23,  "A E",        kIceBoom,     kDrone,   kDewAE,         kStillAnswer, kNoHorn,     1.0, 600,  0.6, 0.45, 0.0, false, true},
+    {25,  "Bm D",       kSoftHalf,    kLong,    kTollsBmD,      kNoHorn,      kThaw3,      1.0, 900,  0.8, 0.6,  0.0, false, true},
+    {27,  "E C#",       kRise,        kPulse,   kBellsEC,       kHighHold,    kLowHeld,    1.0, 1200, 0.6, 0.7,  0.0, true,  false},
     // The groove again, the theme turned upward with the horns doubled.
-    {29,  "F#m D",      kDrive,       kOctaves, kBellsFsD,      kHighTurn1,  kTheme1,     1.0, 3500, 0.2, 0.85, 1.0, false, true},
-    {31,  "A E",        kRideFloor,   kOctaves, kRunAE,         kHighTurn2,  kTheme2,     1.0, 3500, 0.2, 0.85, 0.0, false, true},
-    {33,  "Bm D",       kDrive,       kOctaves, kBellsBmD,      kHighTurn3,  kTheme3,     1.0, 3800, 0.2, 0.85, 0.0, false, true},
-    {35,  "E C#",       kRideFloor,   kOctaves, kBellsEC,       kHighTurn4,  kTheme4,     1.0, 4000, 0.2, 0.85, 0.0, false, false},
+    {29,  "F#m D",      kDrive,       kOctaves, kBellsFsD,      kHighTurn1,   kTheme1,     0.9, 3500, 0.2, 0.85, 1.0, false, true},
+    {31,  "A E",        kRideFloor,   kOctaves, kRunAE,         kHighTurn2,   kTheme2,     0.9, 3500, 0.2, 0.85, 0.0, false, true},
+    {33,  "Bm D",       kDrive,       kOctaves, kBellsBmD,      kHighTurn3,   kTheme3,     0.9, 3800, 0.2, 0.85, 0.0, false, true},
+    {35,  "E C#",       kRideFloor,   kOctaves, kBellsEC,       kHighTurn4,   kTheme4,     0.9, 4000, 0.2, 0.85, 0.0, false, false},
     // A lift into A major: a shuffle, a new tune, a borrowed minor chord, and back by way of E.
-    {37,  "A E/G#",     kShuffle,     kSkip,    kLiftBells,     kLift1,      kLiftLow1,   1.0, 2500, 0.3, 0.8,  0.9, false, true},
-    {39,  "F#m Dm",     kShuffle,     kSkip,    kLiftBellsFsDm, kLift2,      kLiftLow2,   1.0, 2200, 0.3, 0.8,  0.0, false, true},
-    {41,  "A/C# D",     kShuffleOpen, kSkip,    kLiftRun,       kLift3,      kLiftLow3,   1.0, 3000, 0.3, 0.82,  0.0, false, true},
-    {43,  "Bm E",       kShuffleOpen, kSkip,    kLiftTurn,      kLift4,      kLiftLow4,   1.0, 3000, 0.3, 0.82,  0.0, false, true},
+    {37,  "A E/G#",     kShuffle,     kSkip,    kLiftBells,     kLift1,       kLiftLow1,   1.0, 2500, 0.3, 0.8,  0.9, false, true},
+    {39,  "F#m Dm",     kShuffle,     kSkip,    kLiftBellsFsDm, kLift2,       kLiftLow2,   1.0, 2200, 0.3, 0.8,  0.0, false, true},
+    {41,  "A/C# D",     kShuffleOpen, kSkip,    kLiftRun,       kLift3,       kLiftLow3,   1.0, 3000, 0.3, 0.82, 0.0, false, true},
+    {43,  "Bm E",       kShuffleOpen, kSkip,    kLiftTurn,      kLift4,       kLiftLow4,   1.0, 3000, 0.3, 0.82, 0.0, false, true},
     // The thaw: stillness and a lighter beat in turns.
-    {45,  "F#m D",      kIce,         kDrone,   kDew,           kThaw1,      kNoHorn,     1.0, 450, 0.8,  0.45, 0.0, false, true},
-    {47,  "A E",        kSoftHalf,    kLong,    kSyncoAE,       kNoHorn,     kNoHorn,     1.0, 1500, 0.6, 0.45, 0.0, false, true},
-    {49,  "Bm D",       kIceBoom,     kDrone,   kTollsBmD,      kThawAnswer, kNoHorn,     1.0, 500, 0.8,  0.45, 0.0, false, true},
-    {51,  "F#m C#m",    kSoftHalf,    kLong,    kBellsFsCsm,    kNoHorn,     kLowHeld,    1.0, 1500, 0.6, 0.6,  0.0, false, true},
+    {45,  "F#m D",      kIce,         kDrone,   kDew,           kThaw1,       kNoHorn,     1.0, 450,  0.6, 0.45, 0.0, false, true},
+    {47,  "A E",        kSoftHalf,    kLong,    kSyncoAE,       kNoHorn,      kNoHorn,     1.0, 1500, 0.6, 0.45, 0.0, false, true},
+    {49,  "Bm D",       kIceBoom,     kDrone,   kTollsBmD,      kThawAnswer,  kNoHorn,     1.0, 500,  0.6, 0.45, 0.0, false, true},
+    {51,  "F#m C#m",    kSoftHalf,    kLong,    kBellsFsCsm,    kNoHorn,      kLowHeld,    1.0, 1500, 0.6, 0.5,  0.0, false, true},
     // A climb to the dominant.
-    {53,  "D E",        kRise,        kPulse,   kBellsDE,       kSigh,       kNoHorn,     1.0, 700,  0.7, 0.75, 0.0, false, true},
-    {55,  "C#",         kEdge,        kOctaves, kBellsCs,       kDominant,   kLowRoot,    1.0, 3500, 0.2, 0.9,  0.0, false, false},
+    {53,  "D E",        kRise,        kPulse,   kBellsDE,       kSigh,        kNoHorn,     1.0, 700,  0.7, 0.75, 0.0, false, true},
+    {55,  "C#",         kEdge,        kOctaves, kBellsCs,       kDominant,    kLowRoot,    1.0, 3500, 0.2, 0.9,  0.0, false, false},
     // The end: from stillness, four bars at a time up to the summit, where the picture burns to white.
-    {57,  "F#m D A E",  kIce,         kPulse,   kTolls,         kNoHorn,     kNoHorn,     1.0, 500,  0.8, 0.65, 0.8, true, false},
-    {61,  "F#m D A E",  kKickHats,    kGroove,  kBellsTheme,    kMarch,      kNoHorn,     1.0, 1000, 0.5, 0.8,  0.0, true, false},
-    {65,  "Bm D E C#",  kClimb,       kOctaves, kRunClimb,      kAnswer,     kLowAnswer,  1.0, 2000, 0.4, 0.95, 0.0, true, false},
-    {69,  "C#",         kEdge,        kOctaves, kRunEdge,       kEdgeHigh,   kLowEdge,    1.0, 3500, 0.3, 1.0,  0.0, false, false},
-    {70,  "F#m D A E",  kSummitDrums, kOctaves, kRunSummit,     kSummit,     kMarch,      1.0, 4000, 0.3, 1.05, 1.0, false, false},
+    {57,  "F#m D A E",  kIce,         kPulse,   kTolls,         kNoHorn,      kNoHorn,     1.0, 500,  0.8, 0.65, 0.8, true,  false},
+    {61,  "F#m D A E",  kKickHats,    kGroove,  kBellsTheme,    kMarch,       kNoHorn,     1.0, 1000, 0.5, 0.8,  0.0, true,  false},
+    {65,  "Bm D E C#",  kClimb,       kOctaves, kRunClimb,      kAnswer,      kLowAnswer,  1.3, 2000, 0.4, 0.95, 0.0, true,  false},
+    {69,  "C#",         kEdge,        kOctaves, kRunEdge,       kEdgeHigh,    kLowEdge,    1.0, 3500, 0.3, 1.0,  0.0, false, false},
+    {70,  "F#m D A E",  kSummitDrums, kOctaves, kRunSummit,     kSummit,      kMarch,      1.3, 4000, 0.3, 1.05, 1.0, false, false},
     // The last chord, held under the white scene.
-    {74,  "F#m11",      kFinale,      kNoBass,  kLastBells,     kLastNote,   kLowLast,    1.0, 1800, 0.6, 0.9,  0.8, true, false},
+    {74,  "F#m11",      kFinale,      kNoBass,  kLastBells,     kLastNote,    kLowLast,    1.0, 1800, 0.6, 0.9,  0.8, true,  false},
 };
 // clang-format on
 
