@@ -94,7 +94,7 @@ double BesselI0(double x) {
 
 }  // namespace
 
-BandStop::BandStop(std::span<const Notch> notches, double floor) : taps_(2 * kHalfLength + 1) {
+BandStop::BandStop(std::span<const Notch> notches) : taps_(2 * kHalfLength + 1) {
     for (int n = -kHalfLength; n <= kHalfLength; ++n) {
         // The bands' ideal edges sit in the middle of the transitions.
         double band = 0.0;
@@ -106,7 +106,7 @@ BandStop::BandStop(std::span<const Notch> notches, double floor) : taps_(2 * kHa
         }
         const double r = static_cast<double>(n) / kHalfLength;
         const double window = BesselI0(kKaiserBeta * std::sqrt(1.0 - r * r)) / BesselI0(kKaiserBeta);
-        taps_[static_cast<size_t>(n + kHalfLength)] = ((n == 0 ? 1.0 : 0.0) - (1.0 - floor) * band) * window;
+        taps_[static_cast<size_t>(n + kHalfLength)] = ((n == 0 ? 1.0 : 0.0) - band) * window;
     }
 }
 

@@ -18,9 +18,8 @@ struct Notch {
 class BandStop {
 public:
     // Stops at least 50 dB within each notch's half width of its centre and passes from 11 Hz beyond that
-    // out, within 0.03 dB; with a `floor` above 0 the stop band keeps that much of the input instead (a
-    // shallower notch of the same shape). The taps are a Kaiser-windowed ideal band-stop.
-    explicit BandStop(std::span<const Notch> notches, double floor = 0.0);
+    // out, within 0.03 dB. The taps are a Kaiser-windowed ideal band-stop.
+    explicit BandStop(std::span<const Notch> notches);
 
     // Filters the bus in place; the output is aligned with the input (the filter's delay is taken out).
     void Apply(Bus& bus) const;

@@ -157,7 +157,8 @@ void Bell(const Event& event, Buses& out) {
     }
 }
 
-// Two saws, each leaning to a side, and a sine in the middle, under low-passes that snap shut after each note's start.
+// Two saws, each leaning to a side, and a sine in the middle, under low-passes that snap shut after each
+// note's start.
 void Bass(const Event& event, Buses& out) {
     const double hz = NoteHz(event.pitch);
     Saw saw(0.0), detuned(0.5);
@@ -309,7 +310,8 @@ void PlayHornPhrase(std::span<const Event> notes, float gain, float pan, Buses& 
         // Each new note is tongued: the breath dips by up to 30 % over the first 3 ms and comes back.
         const double t = Seconds(frame - noteStart);
         const float tongue =
-            static_cast<float>(1.0 - 0.3 * (1.0 - std::exp(-t / 0.003)) * std::exp(-t / 0.04));
+            t < 0.3 ? static_cast<float>(1.0 - 0.3 * (1.0 - std::exp(-t / 0.003)) * std::exp(-t / 0.04))
+                    : 1.0f;
         const float tone = a.Next(hz) + 0.7f * b.Next(hz * 1.0035);
         const float value = second.Process(first.Process(tone).low).low * gain *
                             static_cast<float>(strength) * envelope.Next() * tongue;

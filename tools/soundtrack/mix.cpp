@@ -16,7 +16,7 @@ namespace {
 // The picture bands, each no wider than a sixth of an octave where it is 3 dB down; the noise-like parts keep
 // a tenth of their level there.
 constexpr std::array<Notch, 3> kPictureBands = {{{BinHz(20), 14.0}, {BinHz(50), 40.0}, {BinHz(200), 45.0}}};
-constexpr double kAirFloor = 0.1;
+constexpr float kAirFloor = 0.1f;
 constexpr ReverbShape kHall{.predelay = 0.04, .size = 1.4, .feedback = 0.93, .damping = 0.35};
 constexpr float kCeiling = 0.82f;  // -1.7 dBFS, leaving the encoder room for its own overshoot
 constexpr double kFadeSeconds = 1.5;
@@ -92,13 +92,18 @@ Mixdown Render(const Score& score) {
     PlayHorn(score, Voice::SecondHorn, 0.16f, 0.5f, buses);
     PlayWind(score, buses);
     Reverberate(buses.send, kHall, 1.0f, buses.bed);
-    BandStop(kPictureBands).Apply(buses.bed);
-    BandStop(kPictureBands, kAirFloor).Apply(buses.air);
-
+    // The air goes through the band stop but for a part of it that goes round, so that its notches keep that
+    // part of the level.
     Bus& mix = buses.bed;
+    const Bus& air = buses.air;
     for (int64_t n = 0; n < mix.Frames(); ++n) {
-        mix.left[n] += buses.air.left[n] + buses.strokes.left[n];
-        mix.right[n] += buses.air.right[n] + buses.strokes.right[n];
+        mix.left[n] += (1.0f - kAirFloor) * air.left[n];
+        mix.right[n] += (1.0f - kAirFloor) * air.right[n];
+    }
+    BandStop(kPictureBands).Apply(mix);
+    for (int64_t n = 0; n < mix.Frames(); ++n) {
+        mix.left[n] += kAirFloor * air.left[n] + buses.strokes.left[n];
+        mix.right[n] += kAirFloor * air.right[n] + buses.strokes.right[n];
     }
     RemoveDc(mix);
 
