@@ -141,7 +141,7 @@ void Bell(const Event& event, Buses& out) {
     std::array<Decay, 3> decays = {Decay(ring / kShorter[0]), Decay(ring / kShorter[1]),
                                    Decay(ring / kShorter[2])};
     const bool onBand = std::abs(hz - BinHz(20)) < 20.0 || std::abs(hz - BinHz(50)) < 20.0;
-    const float gain = (onBand ? 0.6f : 0.22f) * event.velocity;
+    const float gain = (onBand ? 0.6f : 0.15f) * event.velocity;
     // Spread by pitch, the notes on the bands nearer the middle, where the mono mix the pictures hear keeps
     // them.
     const float side = std::clamp(static_cast<float>(event.pitch - 77.0) / 20.0f, -0.5f, 0.5f);
@@ -199,7 +199,7 @@ void Pad(const Event& event, const Score& score, Buses& out) {
     Svf left, right;
     const Adsr shape{0.5, 2.0, 0.8, 0.6};
     Envelope envelope(shape, event.length);
-    const float gain = 0.06f * event.velocity;
+    const float gain = 0.07f * event.velocity;
     const int64_t span = out.bed.Span(event.start, Envelope::Length(shape, event.length));
     for (int64_t n = 0; n < span; ++n) {
         const int64_t frame = event.start + n;

@@ -18,7 +18,7 @@ namespace {
 constexpr std::array<Notch, 3> kPictureBands = {{{BinHz(20), 14.0}, {BinHz(50), 40.0}, {BinHz(200), 45.0}}};
 constexpr float kAirFloor = 0.1f;
 constexpr ReverbShape kHall{.predelay = 0.04, .size = 1.4, .feedback = 0.93, .damping = 0.35};
-constexpr float kCeiling = 0.82f;  // -1.7 dBFS, leaving the encoder room for its own overshoot
+constexpr float kCeiling = 0.8f;  // -1.9 dBFS, leaving the encoder room for its own overshoot
 constexpr double kFadeSeconds = 1.5;
 
 // The notes of one horn, phrase by phrase: a phrase ends where a note does not start as the last one ends.
@@ -88,8 +88,8 @@ std::vector<float> Limit(Bus& bus, float ceiling, int64_t lookahead, double rele
 Mixdown Render(const Score& score) {
     Buses buses(score.frames);
     for (const Event& event : score.events) Play(event, score, buses);
-    PlayHorn(score, Voice::Horn, 0.2f, -0.5f, buses);
-    PlayHorn(score, Voice::SecondHorn, 0.16f, 0.5f, buses);
+    PlayHorn(score, Voice::Horn, 0.26f, -0.5f, buses);
+    PlayHorn(score, Voice::SecondHorn, 0.2f, 0.5f, buses);
     PlayWind(score, buses);
     Reverberate(buses.send, kHall, 1.0f, buses.bed);
     // The air goes through the band stop but for a part of it that goes round, so that its notches keep that
