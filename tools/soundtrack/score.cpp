@@ -384,13 +384,13 @@ public:
         AddDrums(section.drums.ping, Voice::Ping, start, drumSteps);
         // Into a change inside a phrase, the beat gives way on the last beat to a light roll under a swell.
         if (section.swell) {
-            Push(Voice::Riser, endBar * kBar - 8 * kStep, 8 * kStep, 0.0, 0.6f);
+            Push(Voice::Riser, endBar * kBar - 8 * kStep, 8 * kStep, 0.0, 0.35f);
             for (int64_t step = drumSteps; step < steps && *section.drums.snare != 0; ++step)
                 Push(Voice::Snare, start + step * kStep, kStep, 0.0,
                      0.15f + 0.05f * static_cast<float>(step - drumSteps));
         }
         if (section.hit > 0.0f) Push(Voice::Crash, start, kBar, 0.0, section.hit);
-        AddBass(section, start, drumSteps);
+        AddBass(section, start, breakBeforeNext ? steps - 4 : steps);  // the bass plays through a roll
         AddPad(section, end);
         AddLine(section.bells, Voice::Bell, start, steps, true);
         AddLine(section.horn, Voice::Horn, start, steps, false);
