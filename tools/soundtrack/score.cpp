@@ -103,8 +103,6 @@ constexpr Drums kShuffleOpen{.kick = "X.....x...X.....|X.....x...X...x.",
                              .snare = "....X.......X...|....X.......X.oo",
                              .hat = "X.o*x.o*X.o*x.o*",
                              .boom = "X...............|........x......."};
-constexpr Drums kHalfTime{
-    .kick = "X.........x.....|X.....x...x.....", .snare = "........X.......", .ping = "....x.......x..."};
 constexpr Drums kSoftHalf{.kick = "X.........x.....", .hat = "..x...x...x...o.", .ping = "........x......."};
 constexpr Drums kIce{.ping = "x.....o.....x...|..o.....x...o..."};
 constexpr Drums kIceBoom{.ping = "x.....o.....x...|..o.....x...o...",
@@ -182,9 +180,6 @@ constexpr Line kTheme2{2, "C#4 - - - - - E4 - | B3 - - - - - . ."};      // over
 constexpr Line kTheme3{2, "D4 - - C#4 - - B3 - | F#4 - - - E4 - D4 -"};  // over Bm D
 constexpr Line kTheme4{2, "E4 - - - - - F#4 - | F4 - - - - - . ."};      // over E C#
 constexpr Line kHigh1{2, "F#4 - - C#5 - - F#5 - | - - - - E5 - D5 -"};
-constexpr Line kHigh2{2, "C#5 - - - - - F#5 - | E5 - - - - - . ."};
-constexpr Line kHigh3{2, "F#5 - - E5 - - D5 - | F#5 - - - E5 - D5 -"};
-constexpr Line kHigh4{2, "E5 - - - - - F#5 - | F5 - - - - - . ."};
 constexpr Line kHighTurn1{2, "C#5 - - F#5 - - A5 - | - - - - G#5 - F#5 -"};  // F#m D, the theme turned upward
 constexpr Line kHighTurn2{2, "E5 - - C#5 - - E5 - | G#5 - - - F#5 - E5 -"};  // A E
 constexpr Line kHighTurn3{2, "D5 - - F#5 - - B5 - | A5 - - - F#5 - D5 -"};   // Bm D
@@ -199,7 +194,6 @@ constexpr Line kAnswer{2,
 constexpr Line kLowAnswer{2, "B3 - - A3 - - F#3 - | A3 - - - - - - - | B3 - - - - - - - | C#4 - - - - - - -"};
 constexpr Line kLeading{2, "F4 - - - - - - ."};
 constexpr Line kLowTheme4{2, "B3 - - - - - C#4 - | C#4 - - - - - . ."};
-constexpr Line kHeld{2, "F#4 - - - - - - - | E4 - - - D4 - - -"};
 constexpr Line kStillCall{2, "C#5 - - - - - - - | D5 - - - C#5 - - -"};    // F#m D, far off
 constexpr Line kStillAnswer{2, "E5 - - - - - F#5 - | G#5 - - - - - - -"};  // A E
 constexpr Line kLowStill{2, "D4 - - - - - - - | F#4 - - - - - - -"};       // Bm D
