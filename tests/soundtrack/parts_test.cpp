@@ -3,13 +3,18 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
+#include <complex>
 #include <filesystem>
+#include <map>
+#include <tuple>
 #include <vector>
 
 #include "audio/sdl/platform.h"
 #include "tools/soundtrack/band_stop.h"
 #include "tools/soundtrack/dsp.h"
+#include "tools/soundtrack/loudness.h"
 #include "tools/soundtrack/mix.h"
 #include "tools/soundtrack/mp3.h"
 #include "tools/soundtrack/reverb.h"
@@ -41,7 +46,8 @@ double MiddleError(const std::vector<float>& channel, const std::vector<float>& 
 }
 
 TEST(BandStop, ClearsThePictureBandsAndPassesTheRestInPlace) {
-    const BandStop stop(kBands, 45.0);
+    const Notch notches[] = {{kBands[0], 45.0}, {kBands[1], 45.0}, {kBands[2], 45.0}};
+    const BandStop stop(notches);
     for (const double centre : kBands) {
         for (const double offset : {-45.0, 0.0, 45.0}) {
             Bus bus = Tone(centre + offset, 2.0);
@@ -67,6 +73,27 @@ TEST(BandStop, ClearsThePictureBandsAndPassesTheRestInPlace) {
     }
 }
 
+// The gain of the taps at `hz`.
+double Response(const BandStop& stop, double hz) {
+    std::complex<double> sum;
+    const std::vector<double>& taps = stop.Taps();
+    for (size_t n = 0; n < taps.size(); ++n) sum += taps[n] * std::polar(1.0, -2.0 * kPi * hz * n / kRate);
+    return std::abs(sum);
+}
+
+// Each notch of the mix is no wider than a sixth of an octave where it is 3 dB down.
+TEST(BandStop, NotchesAreASixthOfAnOctaveAtMost) {
+    const Notch notches[] = {{kBands[0], 14.0}, {kBands[1], 40.0}, {kBands[2], 45.0}};
+    const BandStop stop(notches);
+    for (const double centre : kBands) {
+        double low = centre, high = centre;
+        while (Response(stop, low) < std::sqrt(0.5)) low -= 0.5;
+        while (Response(stop, high) < std::sqrt(0.5)) high += 0.5;
+        EXPECT_LT(std::log2(high / low), 1.0 / 6.0) << centre << " Hz";
+        EXPECT_LT(Response(stop, centre), 0.01) << centre << " Hz";
+    }
+}
+
 TEST(Limit, HoldsPeaksUnderTheCeilingAndLeavesTheRestAlone) {
     Bus bus = Tone(220.0, 3.0);
     for (int64_t n = 0; n < bus.Frames(); ++n) {
@@ -75,7 +102,10 @@ TEST(Limit, HoldsPeaksUnderTheCeilingAndLeavesTheRestAlone) {
         bus.right[static_cast<size_t>(n)] *= gain;
     }
     const Bus before = bus;
-    Limit(bus, 0.75f, Frames(0.004), 0.1);
+    const std::vector<float> gain = Limit(bus, 0.75f, Frames(0.004), 0.1);
+    ASSERT_EQ(static_cast<int64_t>(gain.size()), bus.Frames());
+    EXPECT_NEAR(*std::min_element(gain.begin(), gain.end()), 0.375f, 0.01f);  // the burst's need, 0.75 / 2
+    EXPECT_EQ(gain[static_cast<size_t>(Frames(0.5))], 1.0f);
     float peak = 0.0f, largestStep = 0.0f;
     for (int64_t n = 0; n < bus.Frames(); ++n) {
         peak = std::max({peak, std::abs(bus.left[n]), std::abs(bus.right[n])});
@@ -153,6 +183,62 @@ TEST(Reverb, RingsAndDiesAway) {
     EXPECT_GT(energy(1.0, 1.5), 1e-3 * energy(0.0, 0.5));
     EXPECT_LT(energy(7.5, 8.0), 1e-6 * energy(0.0, 0.5));
     EXPECT_GT(energy(0.0, 8.0), 0.0);
+}
+
+// The mix is set to the loudness of a release, and the limiter only catches peaks: it never takes off more
+// than 3 dB.
+TEST(Mix, MeetsTheLoudnessTargetWithTheLimiterTakingOffLittle) {
+    const Mixdown mix = Render(Compose());
+    ASSERT_EQ(mix.frames.size(), 2 * mix.gain.size());
+    const float least = *std::min_element(mix.gain.begin(), mix.gain.end());
+    EXPECT_GE(20.0 * std::log10(least), -kMostGainReduction - 0.01);
+    EXPECT_NEAR(Loudness(mix.frames).Integrated(), kTargetLoudness, 1.0);
+}
+
+// Loudness of a known signal: a full-scale 1 kHz sine on both channels reads 0 LUFS, and the gate leaves out
+// the stretch 20 dB under it that follows (counted in, the two would read 3 dB lower).
+TEST(Loudness, ReadsASineAndGatesTheQuietStretch) {
+    std::vector<float> frames(static_cast<size_t>(2 * Frames(12.0)));
+    for (int64_t n = 0; n < Frames(8.0); ++n) {
+        const float value = (n < Frames(4.0) ? 1.0f : 0.1f) *
+                            static_cast<float>(std::sin(2.0 * kPi * 1000.0 * static_cast<double>(n) / kRate));
+        frames[static_cast<size_t>(2 * n)] = frames[static_cast<size_t>(2 * n + 1)] = value;
+    }
+    const Loudness loudness(frames);
+    EXPECT_NEAR(loudness.Integrated(), 0.0, 0.25);
+    EXPECT_NEAR(loudness.ShortTerm(3.5), 0.0, 0.05);
+    EXPECT_NEAR(loudness.ShortTerm(7.5), -20.0, 0.05);
+    EXPECT_LT(loudness.ShortTerm(12.0), -70.0);
+}
+
+// Crashes mark only the arrivals of phrases, a handful in the piece, and the lead never plays the same two
+// bars more than twice.
+TEST(Score, CrashesAreFewAndTheLeadVaries) {
+    const Score score = Compose();
+    std::vector<int64_t> crashes;
+    for (const Event& event : score.events) {
+        if (event.voice != Voice::Crash) continue;
+        EXPECT_EQ(event.start % kBar, 0) << "a crash off the bar line at frame " << event.start;
+        crashes.push_back(event.start);
+    }
+    EXPECT_LE(crashes.size(), 8u);
+    for (size_t i = 1; i < crashes.size(); ++i)
+        EXPECT_GE(crashes[i] - crashes[i - 1], 4 * kBar) << crashes[i];
+
+    // Each stretch of two bars that the lead starts on its first beat, as its notes (start, length, pitch).
+    using Notes = std::vector<std::tuple<int64_t, int64_t, double>>;
+    std::map<Notes, std::vector<int64_t>> bars;
+    for (int64_t from = 0; from < score.frames; from += kBar) {
+        Notes notes;
+        for (const Event& event : score.events) {
+            if (event.voice != Voice::Horn || event.start < from || event.start >= from + 2 * kBar) continue;
+            notes.emplace_back(event.start - from, std::min(event.length, from + 2 * kBar - event.start),
+                               event.pitch);
+        }
+        if (!notes.empty() && std::get<0>(notes.front()) == 0) bars[notes].push_back(from / kBar);
+    }
+    ASSERT_GT(bars.size(), 10u);
+    for (const auto& [notes, at] : bars) EXPECT_LE(at.size(), 2u) << "the two bars from bar " << at[0];
 }
 
 // Every note lies inside the piece, and the voices that pass through the band stop (horns and pad) keep their

@@ -18,6 +18,7 @@
 #include "audio/sdl/platform.h"
 #include "audio/spectrum.h"
 #include "scenes/scene_schedule.h"
+#include "tools/soundtrack/loudness.h"
 
 namespace fs = std::filesystem;
 
@@ -26,6 +27,7 @@ namespace {
 constexpr int kRate = 44100;
 constexpr int kFramesPerPicture = kRate / 60;  // the show reads the levels 60 times a second
 constexpr double kBeat = 2.0 / 3.0;            // seconds, at 90 beats a minute
+constexpr double kBar = 4.0 * kBeat;
 
 const audio::DecodedTrack& Track() {
     static const audio::DecodeResult decoded = audio::DecodeStream(SOUNDTRACK_FILE);
@@ -120,6 +122,40 @@ TEST(Soundtrack, PeaksUnderMinusOneDbfsWithoutDc) {
             EXPECT_LT(std::abs(sum / window), 1e-3) << "channel " << c << " from " << start / kRate << " s";
         }
     }
+}
+
+// Loud as a release and no louder, with room between its still and its loud sections, the summit loudest of
+// all, and spread wide across the sides.
+TEST(Soundtrack, IsMasteredLikeARelease) {
+    const audio::DecodedTrack& track = Track();
+    const soundtrack::Loudness loudness(track.samples);
+    EXPECT_NEAR(loudness.Integrated(), -14.0, 1.0);
+
+    // The median short-term loudness of the bars [from, to), and its highest.
+    const auto stretch = [&](int from, int to) {
+        std::vector<double> values;
+        for (double end = from * kBar + 3.0; end <= to * kBar; end += 0.1)
+            values.push_back(loudness.ShortTerm(end));
+        std::sort(values.begin(), values.end());
+        return std::pair(values[values.size() / 2], values.back());
+    };
+    const double summitPeak = stretch(70, 74).second;
+    for (const auto& [from, to] : {std::pair(21, 25), std::pair(45, 49)}) {
+        for (const auto& [loudFrom, loudTo] : {std::pair(29, 37), std::pair(37, 45), std::pair(70, 74)}) {
+            EXPECT_LE(stretch(from, to).first, stretch(loudFrom, loudTo).first - 4.0)
+                << "bars " << from << " to " << to << " against " << loudFrom << " to " << loudTo;
+        }
+    }
+    for (int bar = 0; bar + 4 <= 70; bar += 2)
+        EXPECT_LT(stretch(bar, bar + 4).second, summitPeak) << "bar " << bar;
+
+    double both = 0.0, left = 0.0, right = 0.0;
+    for (size_t n = 0; n + 1 < track.samples.size(); n += 2) {
+        both += track.samples[n] * track.samples[n + 1];
+        left += track.samples[n] * track.samples[n];
+        right += track.samples[n + 1] * track.samples[n + 1];
+    }
+    EXPECT_LE(both / std::sqrt(left * right), 0.75);
 }
 
 // Each band reaches above 1 on the strokes written for it and falls near 0 between them, in every slot.

@@ -8,10 +8,10 @@
 namespace soundtrack {
 namespace {
 
-constexpr int kHalfLength = 3000;     // 6001 taps
+constexpr int kHalfLength = 6000;     // 12001 taps
 constexpr double kKaiserBeta = 4.55;  // 50 dB of stop band
-constexpr double kTransition = 22.0;  // Hz from the stop edge to the pass edge at this length and beta
-constexpr size_t kFftSize = 16384;
+constexpr double kTransition = 11.0;  // Hz from the stop edge to the pass edge at this length and beta
+constexpr size_t kFftSize = 32768;
 
 // A complex signal as its real and imaginary parts.
 struct Signal {
@@ -94,19 +94,19 @@ double BesselI0(double x) {
 
 }  // namespace
 
-BandStop::BandStop(std::span<const double> centres, double halfWidth) : taps_(2 * kHalfLength + 1) {
-    // The ideal band edges sit in the middle of the transitions.
-    const double edge = halfWidth + kTransition / 2.0;
+BandStop::BandStop(std::span<const Notch> notches) : taps_(2 * kHalfLength + 1) {
     for (int n = -kHalfLength; n <= kHalfLength; ++n) {
-        double ideal = n == 0 ? 1.0 : 0.0;
-        for (const double centre : centres) {
-            const double low = (centre - edge) / kRate, high = (centre + edge) / kRate;
-            ideal -= n == 0 ? 2.0 * (high - low)
-                            : (std::sin(2.0 * kPi * high * n) - std::sin(2.0 * kPi * low * n)) / (kPi * n);
+        // The bands' ideal edges sit in the middle of the transitions.
+        double band = 0.0;
+        for (const Notch& notch : notches) {
+            const double edge = notch.halfWidth + kTransition / 2.0;
+            const double low = (notch.centre - edge) / kRate, high = (notch.centre + edge) / kRate;
+            band += n == 0 ? 2.0 * (high - low)
+                           : (std::sin(2.0 * kPi * high * n) - std::sin(2.0 * kPi * low * n)) / (kPi * n);
         }
         const double r = static_cast<double>(n) / kHalfLength;
         const double window = BesselI0(kKaiserBeta * std::sqrt(1.0 - r * r)) / BesselI0(kKaiserBeta);
-        taps_[static_cast<size_t>(n + kHalfLength)] = ideal * window;
+        taps_[static_cast<size_t>(n + kHalfLength)] = ((n == 0 ? 1.0 : 0.0) - band) * window;
     }
 }
 

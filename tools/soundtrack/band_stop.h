@@ -10,11 +10,16 @@
 
 namespace soundtrack {
 
+// A band to take out: `halfWidth` Hz either side of `centre`.
+struct Notch {
+    double centre, halfWidth;
+};
+
 class BandStop {
 public:
-    // Stops at least 50 dB within `halfWidth` Hz of each centre and passes from `halfWidth` + 22 Hz out,
-    // within 0.03 dB. The taps are a Kaiser-windowed ideal band-stop.
-    BandStop(std::span<const double> centres, double halfWidth);
+    // Stops at least 50 dB within each notch's half width of its centre and passes from 11 Hz beyond that
+    // out, within 0.03 dB. The taps are a Kaiser-windowed ideal band-stop.
+    explicit BandStop(std::span<const Notch> notches);
 
     // Filters the bus in place; the output is aligned with the input (the filter's delay is taken out).
     void Apply(Bus& bus) const;

@@ -1,6 +1,7 @@
 // The voices of the piece. Each plays its events into the buses of the mix: the bed, which the band stop
-// clears of the picture bands; the strokes, left whole, for the voices written for those bands (the bells,
-// the pings, the hats' ticks and the snare's ring); and the mono send to the hall.
+// clears of the picture bands; the air, the noise-like parts (wind, risers, cymbals, the hats' hiss), which a
+// shallower band stop thins there; the strokes, left whole, for the voices written for those bands (the
+// bells, the pings, the hats' ticks and the snare's ring); and the mono send to the hall.
 #pragma once
 
 #include <span>
@@ -12,8 +13,9 @@
 namespace soundtrack {
 
 struct Buses {
-    explicit Buses(int64_t frames) : bed(frames), strokes(frames), send(static_cast<size_t>(frames)) {}
-    Bus bed, strokes;
+    explicit Buses(int64_t frames)
+        : bed(frames), air(frames), strokes(frames), send(static_cast<size_t>(frames)) {}
+    Bus bed, air, strokes;
     std::vector<float> send;
 };
 

@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: tesselune-soundtrack OUTPUT.mp3\n");
         return 2;
     }
-    const std::string error = soundtrack::WriteMp3(argv[1], soundtrack::Render(soundtrack::Compose()));
+    const std::string error = soundtrack::WriteMp3(argv[1], soundtrack::Render(soundtrack::Compose()).frames);
     if (!error.empty()) {
         std::fprintf(stderr, "%s: %s\n", argv[1], error.c_str());
         return 1;

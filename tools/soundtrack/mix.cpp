@@ -3,18 +3,22 @@
 #include <array>
 #include <deque>
 #include <span>
+#include <utility>
 
 #include "tools/soundtrack/band_stop.h"
 #include "tools/soundtrack/instruments.h"
+#include "tools/soundtrack/loudness.h"
 #include "tools/soundtrack/reverb.h"
 
 namespace soundtrack {
 namespace {
 
-constexpr std::array<double, 3> kPictureBands = {BinHz(20), BinHz(50), BinHz(200)};
-constexpr double kBandHalfWidth = 45.0;  // beyond the Hann window's main lobe of two bins (43 Hz)
+// The picture bands, each no wider than a sixth of an octave where it is 3 dB down; the noise-like parts keep
+// a tenth of their level there.
+constexpr std::array<Notch, 3> kPictureBands = {{{BinHz(20), 14.0}, {BinHz(50), 40.0}, {BinHz(200), 45.0}}};
+constexpr float kAirFloor = 0.1f;
 constexpr ReverbShape kHall{.predelay = 0.04, .size = 1.4, .feedback = 0.93, .damping = 0.35};
-constexpr float kCeiling = 0.75f;  // -2.5 dBFS, leaving the encoder room for its own overshoot
+constexpr float kCeiling = 0.8f;  // -1.9 dBFS, leaving the encoder room for its own overshoot
 constexpr double kFadeSeconds = 1.5;
 
 // The notes of one horn, phrase by phrase: a phrase ends where a note does not start as the last one ends.
@@ -42,7 +46,7 @@ void RemoveDc(Bus& bus) {
 
 }  // namespace
 
-void Limit(Bus& bus, float ceiling, int64_t lookahead, double release) {
+std::vector<float> Limit(Bus& bus, float ceiling, int64_t lookahead, double release) {
     const int64_t frames = bus.Frames();
     // The gain each frame needs on its own.
     std::vector<float> need(static_cast<size_t>(frames));
@@ -64,6 +68,7 @@ void Limit(Bus& bus, float ceiling, int64_t lookahead, double release) {
     };
     for (int64_t frame = 0; frame < std::min(lookahead, frames); ++frame) enter(frame);
     std::vector<double> recent(window, 1.0);
+    std::vector<float> trace(static_cast<size_t>(frames));
     double gain = 1.0, sum = static_cast<double>(window);
     for (int64_t n = 0; n < frames; ++n) {
         if (n + lookahead < frames) enter(n + lookahead);
@@ -75,35 +80,60 @@ void Limit(Bus& bus, float ceiling, int64_t lookahead, double release) {
         const float applied = static_cast<float>(sum / static_cast<double>(window));
         bus.left[n] *= applied;
         bus.right[n] *= applied;
+        trace[static_cast<size_t>(n)] = applied;
     }
+    return trace;
 }
 
-std::vector<float> Render(const Score& score) {
+Mixdown Render(const Score& score) {
     Buses buses(score.frames);
     for (const Event& event : score.events) Play(event, score, buses);
-    PlayHorn(score, Voice::Horn, 0.22f, -0.15f, buses);
-    PlayHorn(score, Voice::SecondHorn, 0.17f, 0.2f, buses);
+    PlayHorn(score, Voice::Horn, 0.26f, -0.5f, buses);
+    PlayHorn(score, Voice::SecondHorn, 0.2f, 0.5f, buses);
     PlayWind(score, buses);
     Reverberate(buses.send, kHall, 1.0f, buses.bed);
-    BandStop(kPictureBands, kBandHalfWidth).Apply(buses.bed);
-
+    // The air goes through the band stop but for a part of it that goes round, so that its notches keep that
+    // part of the level.
     Bus& mix = buses.bed;
+    const Bus& air = buses.air;
     for (int64_t n = 0; n < mix.Frames(); ++n) {
-        mix.left[n] += buses.strokes.left[n];
-        mix.right[n] += buses.strokes.right[n];
+        mix.left[n] += (1.0f - kAirFloor) * air.left[n];
+        mix.right[n] += (1.0f - kAirFloor) * air.right[n];
+    }
+    BandStop(kPictureBands).Apply(mix);
+    for (int64_t n = 0; n < mix.Frames(); ++n) {
+        mix.left[n] += kAirFloor * air.left[n] + buses.strokes.left[n];
+        mix.right[n] += kAirFloor * air.right[n] + buses.strokes.right[n];
     }
     RemoveDc(mix);
-    Limit(mix, kCeiling, Frames(0.004), 0.15);
+
+    std::vector<float> frames(static_cast<size_t>(2 * mix.Frames()));
+    for (int64_t n = 0; n < mix.Frames(); ++n) {
+        frames[static_cast<size_t>(2 * n)] = mix.left[n];
+        frames[static_cast<size_t>(2 * n + 1)] = mix.right[n];
+    }
+    // The level that brings the piece to the target loudness, measured before the limiter, unless that would
+    // have the limiter take off more than it may.
+    float peak = 0.0f;
+    for (const float sample : frames) peak = std::max(peak, std::abs(sample));
+    const float level =
+        std::min(static_cast<float>(std::pow(10.0, (kTargetLoudness - Loudness(frames).Integrated()) / 20.0)),
+                 kCeiling * static_cast<float>(std::pow(10.0, kMostGainReduction / 20.0)) / peak);
+    for (int64_t n = 0; n < mix.Frames(); ++n) {
+        mix.left[n] *= level;
+        mix.right[n] *= level;
+    }
+    Mixdown out{.frames = {}, .gain = Limit(mix, kCeiling, Frames(0.004), 0.15)};
 
     const int64_t fade = Frames(kFadeSeconds);
-    std::vector<float> frames(static_cast<size_t>(2 * mix.Frames()));
     for (int64_t n = 0; n < mix.Frames(); ++n) {
         const float tail =
             std::min(1.0f, static_cast<float>(mix.Frames() - 1 - n) / static_cast<float>(fade));
         frames[static_cast<size_t>(2 * n)] = mix.left[n] * tail;
         frames[static_cast<size_t>(2 * n + 1)] = mix.right[n] * tail;
     }
-    return frames;
+    out.frames = std::move(frames);
+    return out;
 }
 
 }  // namespace soundtrack
