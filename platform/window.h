@@ -1,6 +1,8 @@
 // The window interface every platform implements, and the process-wide state of the window layer.
 #pragma once
 
+#include <string>
+
 class CoreWindowPlatform {
 public:
     virtual ~CoreWindowPlatform() = default;
@@ -65,5 +67,7 @@ public:
 // display can show one), and written to standard error as one line, followed in brackets by the platform's
 // own reason where it gave one (`reason` null or empty: none). Implemented once per platform.
 void ReportFailure(const char* text, const char* reason);
-// The standard error line of a start-up failure, the same on every platform: "text (reason)".
+// The line of a start-up failure, the same on every platform: "text (reason)", or the text alone.
+std::string FailureLine(const char* text, const char* reason);
+// Writes that line to standard error.
 void WriteFailure(const char* text, const char* reason);

@@ -89,8 +89,7 @@ void* GetGLProcAddress(const char* name) {
 // Shown on the page over the canvas, and written to the console.
 void ReportFailure(const char* text, const char* reason) {
     WriteFailure(text, reason);
-    std::string shown = text;
-    if (reason != nullptr && *reason != '\0') shown += std::string(" (") + reason + ")";
+    const std::string shown = FailureLine(text, reason);
     EM_ASM(
         {
             if (Module.reportFailure) Module.reportFailure(UTF8ToString($0));
