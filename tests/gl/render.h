@@ -12,8 +12,8 @@
 #include "platform/gl.h"
 #include "scenes/scene.h"
 
-// The text with the one occurrence of `from` replaced by `to`, for probes built from a real shader text; fails
-// the test when `from` is missing.
+// The text with the one occurrence of `from` replaced by `to`, for probes built from a real shader text;
+// fails the test when `from` is missing.
 inline std::string Replaced(std::string text, const std::string& from, const std::string& to) {
     const size_t at = text.find(from);
     EXPECT_NE(at, std::string::npos) << "missing: " << from;
@@ -61,8 +61,8 @@ private:
     void Draw(uint32_t program, const Uniforms& u) {
         glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        RenderProgram(program, static_cast<float>(gl_->Width()), static_cast<float>(gl_->Height()),
-                      u.time, u.val.data());
+        RenderProgram(program, static_cast<float>(gl_->Width()), static_cast<float>(gl_->Height()), u.time,
+                      u.val.data());
     }
     std::unique_ptr<HeadlessGL> gl_;
 };
