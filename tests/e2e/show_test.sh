@@ -40,6 +40,18 @@ await_frame() {
     fail "nothing was drawn"
 }
 
+# Runs the show on SDL's disk driver (as fast as it takes frames) with a track of the given seconds, which it
+# must play through to its own end, the device getting the decoded track.
+show_on_disk_audio() {
+    mkdir Resource
+    "$track_tool" make "$work/track.wav" "$1"
+    cp "$work/track.wav" Resource/Glacierhorn.mp3
+    SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/out.raw" SDL_DISKAUDIODELAY=0 start_show
+    await_exit 240
+    [ "$code" = 0 ] || fail "the show ended with exit code $code: $(cat "$work/stderr")"
+    "$track_tool" compare "$work/out.raw" "$work/track.wav" || fail "the device did not get the decoded track"
+}
+
 case "$case_name" in
 draws_and_escape)
     SDL_AUDIODRIVER=dummy start_show
@@ -74,24 +86,12 @@ no_audio_device)
 whole_show_on_disk_audio)
     # A track just longer than the show, read by content whatever its name says; the disk driver takes the
     # audio as fast as it can, so the show passes in seconds and must end by itself.
-    mkdir Resource
-    "$track_tool" make "$work/track.wav" 207.5
-    cp "$work/track.wav" Resource/Glacierhorn.mp3
-    SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/out.raw" SDL_DISKAUDIODELAY=0 start_show
-    await_exit 240
-    [ "$code" = 0 ] || fail "the show ended with exit code $code: $(cat "$work/stderr")"
-    "$track_tool" compare "$work/out.raw" "$work/track.wav" || fail "the device did not get the decoded track"
+    show_on_disk_audio 207.5
     ;;
 short_track_on_disk_audio)
     # A track of 20 s: once it ends the position goes on through silence, so the show still ends by itself
     # at its end, after the device has taken at least 206.87 s of frames.
-    mkdir Resource
-    "$track_tool" make "$work/track.wav" 20
-    cp "$work/track.wav" Resource/Glacierhorn.mp3
-    SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/out.raw" SDL_DISKAUDIODELAY=0 start_show
-    await_exit 240
-    [ "$code" = 0 ] || fail "the show ended with exit code $code: $(cat "$work/stderr")"
-    "$track_tool" compare "$work/out.raw" "$work/track.wav" || fail "the device did not get the decoded track"
+    show_on_disk_audio 20
     played=$(stat -c %s "$work/out.raw")
     [ "$played" -ge $((20687 * 441 * 8 / 100)) ] || fail "the show ended after $played bytes of audio"
     ;;
