@@ -1,11 +1,31 @@
-// The show: one window, one track, twelve scenes. Takes no command line.
+// The show: one window, one track, twelve scenes. Without arguments it plays the show on the whole screen.
+#include <cstdio>
+#include <cstdlib>
+
 #include "audio/system_audio.h"
 #include "demo/main_window.h"
+#include "demo/options.h"
+#include "tesselune_version.h"
 
 namespace {
 
-int RunShow() {
-    MainWindow window(audio::SystemAudio());
+int RunShow(int argc, const char* const* argv) {
+    ShowOptions options;
+    std::string error;
+    switch (ParseShowOptions(argc - 1, argv + 1, options, error)) {
+        case ShowCommand::Help:
+            std::fputs(ShowUsage().c_str(), stdout);
+            return 0;
+        case ShowCommand::Version:
+            std::printf("tesselune %s\n", kTesseluneVersion);
+            return 0;
+        case ShowCommand::Wrong:
+            std::fprintf(stderr, "tesselune: %s\n", error.c_str());
+            return 2;
+        case ShowCommand::Run:
+            break;
+    }
+    MainWindow window(audio::SystemAudio(), options);
     RunMessageLoop();
     return 0;
 }
@@ -13,12 +33,12 @@ int RunShow() {
 }  // namespace
 
 #ifdef _WIN32
-// The Windows GUI entry point; its arguments are not used.
+// The Windows GUI entry point: the command line comes parsed by the C run-time, as main's would.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    return RunShow();
+    return RunShow(__argc, __argv);
 }
 #else
-int main() {
-    return RunShow();
+int main(int argc, char** argv) {
+    return RunShow(argc, argv);
 }
 #endif

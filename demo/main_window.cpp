@@ -11,6 +11,9 @@ float SpectrumBuffer[1024];
 
 namespace {
 
+// The time a frame may take: one interval of a 60 Hz display.
+constexpr double kFrameBudget = 1.0 / 60.0;
+
 // The scene fields by SceneId, in the order the scenes are built.
 #define TESSELUNE_SCENE_FIELD(Name, field, kind) &MainWindow::field,
 constexpr SceneBase* MainWindow::*kSceneFields[] = {TESSELUNE_SCENES(TESSELUNE_SCENE_FIELD)};
@@ -27,15 +30,17 @@ SceneBase* BuildScene(SceneBase*& field) {
 
 }  // namespace
 
-MainWindow::MainWindow(audio::AudioLibrary& audio) : audio_(audio) {
+MainWindow::MainWindow(audio::AudioLibrary& audio, const ShowOptions& options)
+    : CoreWindow(options.window), audio_(audio), scale_(options.scale, kFrameBudget) {
     // Everything below draws: without a GL context there is no show (the window layer has said why).
     if (!HasContext()) std::exit(1);
-    music = new Music(audio_, FindTrack(GetExeDirectory()));
+    music = new Music(audio_, options.track.empty() ? FindTrack(GetExeDirectory()) : options.track);
     music->Load();
     if (music->ok) audio_.ChannelPlay(music->handle, false);
 #define TESSELUNE_BUILD_SCENE(Name, field, kind) BuildScene<Name>(field);
     TESSELUNE_SCENES(TESSELUNE_BUILD_SCENE)
 #undef TESSELUNE_BUILD_SCENE
+    if (scale_.Adaptive()) timer_ = std::make_unique<FrameTimer>();
     viewportWidth = width;
     viewportHeight = height;
     glViewport(0, 0, viewportWidth, viewportHeight);
@@ -53,6 +58,7 @@ void MainWindow::OnKeyDown(int key) {
 }
 
 void MainWindow::OnResize(int width, int height) {
+    if (scale_.Adaptive()) timer_ = std::make_unique<FrameTimer>();
     viewportWidth = width;
     viewportHeight = height;
     glViewport(0, 0, width, height);
@@ -63,10 +69,25 @@ SceneBase* MainWindow::SelectScene(double time) const {
     return this->*kSceneFields[static_cast<int>(ScheduledScene(time))];
 }
 
+void MainWindow::OnIdle() {
+    if (IsShown()) return OnDraw();
+    ReadMusic();
+    WaitForMessage(kHiddenWaitMilliseconds);
+}
+
 void MainWindow::OnDraw() {
+    const double scale = scale_.Scale();
+    if (timer_) timer_->Begin(scale);
+    const FrameTarget::Size size = target_.Begin(viewportWidth, viewportHeight, scale);
     DrawShowFrame(
-        viewportWidth, viewportHeight, [this] { return ReadMusic(); },
+        size.width, size.height, [this] { return ReadMusic(); },
         [this](double time) { return SelectScene(time); });
+    target_.End();
+    if (timer_) {
+        timer_->End();
+        double drawnScale = 0.0, seconds = 0.0;
+        while (timer_->Read(drawnScale, seconds)) scale_.Report(drawnScale, seconds);
+    }
     SwapFrame();
 }
 

@@ -1,10 +1,16 @@
 // The show: the window that owns the music and the twelve scenes and draws a frame whenever the message loop
-// is idle, the window is resized or a paint is asked for.
+// is idle (while the window can be seen), the window is resized or a paint is asked for. Each frame is drawn
+// at the scale its controller chooses, scaled up over the window where that is below 1.
 #pragma once
+
+#include <memory>
 
 #include "audio/audio_library.h"
 #include "core_window.h"
+#include "demo/frame_scale.h"
 #include "demo/music.h"
+#include "demo/options.h"
+#include "scenes/frame_target.h"
 #include "scenes/scenes.h"
 #include "scenes/show_frame.h"
 
@@ -14,13 +20,16 @@ extern float SpectrumBuffer[1024];
 
 class MainWindow final : public CoreWindow {
 public:
-    // Opens the window, starts the track on `audio`, builds every scene's program and draws the first frame.
-    explicit MainWindow(audio::AudioLibrary& audio);
+    // Opens the window as `options` ask, starts the track on `audio`, builds every scene's program and draws
+    // the first frame.
+    explicit MainWindow(audio::AudioLibrary& audio, const ShowOptions& options = {});
     ~MainWindow() override;  // frees the audio library and the music record
 
     void OnKeyDown(int key) override;
     void OnResize(int width, int height) override;
-    void OnIdle() override { OnDraw(); }
+    // Draws a frame; while the window cannot be seen, only follows the music (which may end the show) and
+    // waits a little for the next message.
+    void OnIdle() override;
     void OnDraw() override;
 
     // The scene the schedule shows at `time`: one of the scene fields.
@@ -39,4 +48,7 @@ private:
     MusicReading ReadMusic();
 
     audio::AudioLibrary& audio_;
+    ScaleController scale_;
+    FrameTarget target_;
+    std::unique_ptr<FrameTimer> timer_;  // only where the scale follows the frames' times
 };

@@ -131,4 +131,18 @@ inline void BlendEquationSeparate(GLenum rgb, GLenum alpha) {
     Proc<PFNGLBLENDEQUATIONSEPARATEPROC>("glBlendEquationSeparate")(rgb, alpha);
 }
 
+// Queries (OpenGL 1.5, OpenGL ES 3.0): the GPU's time for a span of commands where the context has a timer.
+inline void GenQueries(GLsizei count, GLuint* names) {
+    Proc<PFNGLGENQUERIESPROC>("glGenQueries")(count, names);
+}
+inline void BeginQuery(GLenum target, GLuint query) {
+    Proc<PFNGLBEGINQUERYPROC>("glBeginQuery")(target, query);
+}
+inline void EndQuery(GLenum target) {
+    Proc<PFNGLENDQUERYPROC>("glEndQuery")(target);
+}
+inline void GetQueryObjectuiv(GLuint query, GLenum name, GLuint* value) {
+    Proc<PFNGLGETQUERYOBJECTUIVPROC>("glGetQueryObjectuiv")(query, name, value);
+}
+
 }  // namespace gl

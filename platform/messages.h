@@ -25,6 +25,7 @@ constexpr uint32_t WM_QUIT = 0x0012;
 constexpr uint32_t WM_ERASEBKGND = 0x0014;
 constexpr uint32_t WM_KEYDOWN = 0x0100;
 constexpr uint32_t WM_KEYUP = 0x0101;
+constexpr uint32_t WM_SYSKEYDOWN = 0x0104;
 constexpr uint32_t WM_SYSCOMMAND = 0x0112;
 constexpr uint32_t WM_MOUSEMOVE = 0x0200;
 constexpr uint32_t WM_LBUTTONDOWN = 0x0201;

@@ -3,6 +3,16 @@
 
 #include <string>
 
+// How the show's window opens. By default it asks to be maximised, taking the whole work area of the screen.
+struct WindowOptions {
+    int width = 0, height = 0;  // above 0: a plain resizable window of this client size instead
+    bool fullScreen = false;    // full screen from the start, at the desktop's own resolution
+    bool vsync = true;          // each swap waits for the display
+};
+
+// How long a window that cannot be seen waits for its next message before the show looks at its music again.
+constexpr int kHiddenWaitMilliseconds = 100;
+
 class CoreWindowPlatform {
 public:
     virtual ~CoreWindowPlatform() = default;

@@ -36,7 +36,7 @@ void PostQuit(int exitCode) {
 
 }  // namespace platform
 
-CoreWindow_null::CoreWindow_null() {
+CoreWindow_null::CoreWindow_null(const WindowOptions&) {
     std::string error;
     gl = HeadlessGL::Create(kClientWidth, kClientHeight, HeadlessGL::Format::RGBA8, error);
     if (gl == nullptr) {

@@ -13,7 +13,7 @@ public:
     // The client is small so that Mesa's CPU renderer draws a frame quickly.
     static constexpr int kClientWidth = 160, kClientHeight = 90;
 
-    CoreWindow_null();
+    explicit CoreWindow_null(const WindowOptions& options = {});
 
     void MakeCurrent() override {}
     void Activate(bool) override {}
@@ -25,10 +25,14 @@ public:
     bool HasContext() const { return gl != nullptr; }
     // The last frame drawn, bottom row first, RGBA.
     std::vector<uint8_t> ReadFrame() const { return gl->ReadRGBA8(); }
+    bool IsShown() const { return shown; }
+    void WaitForMessage(int) { ++waits; }
     // Puts a message for this window on the queue.
     void Post(uint32_t message, uintptr_t wParam, intptr_t lParam);
 
     int framesPresented = 0;
+    bool shown = true;  // false: as if minimised
+    int waits = 0;      // the times the show waited for a message
 
 protected:
     std::unique_ptr<HeadlessGL> gl;

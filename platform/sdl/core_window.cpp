@@ -19,6 +19,10 @@ constexpr char kTitle[] = "Tesselune";
 constexpr int kClientWidth = 1280, kClientHeight = 720, kLeft = 32, kTop = 32;
 // The posted quit message travels through SDL's own queue as a user event with this code.
 constexpr Sint32 kQuitCode = WM_QUIT;
+// Full screen, the pointer hides once it has been still this long.
+constexpr uint64_t kPointerStillMilliseconds = 2000;
+constexpr uintptr_t kF11 = 0x7A, kReturn = 0x0D;
+constexpr intptr_t kAltFlag = 1 << 29;  // a system key's lParam: Alt was held
 
 [[noreturn]] void FailStartup(const char* text, const char* reason) {
     ReportFailure(text, reason);
@@ -121,9 +125,15 @@ bool Translate(const SDL_Event& event, Message& m) {
             return true;
         case SDL_KEYDOWN:
         case SDL_KEYUP:
+            if (event.key.repeat) return false;
             m.window = SDL_GetWindowFromID(event.key.windowID);
-            m.message = event.type == SDL_KEYDOWN ? WM_KEYDOWN : WM_KEYUP;
+            m.message = event.type == SDL_KEYUP ? WM_KEYUP : WM_KEYDOWN;
             m.wParam = static_cast<uintptr_t>(VirtualKey(event.key.keysym.sym));
+            // A key pressed with Alt held is a system key, with Alt's flag in the lParam, as on Windows.
+            if (event.type == SDL_KEYDOWN && (event.key.keysym.mod & KMOD_ALT) != 0) {
+                m.message = WM_SYSKEYDOWN;
+                m.lParam = kAltFlag;
+            }
             return true;
         case SDL_MOUSEMOTION:
             m.window = SDL_GetWindowFromID(event.motion.windowID);
@@ -171,6 +181,11 @@ void Dispatch(const Message& message) {
     auto* window = static_cast<SDL_Window*>(message.window);
     auto* object = window != nullptr ? static_cast<CoreWindow_sdl*>(SDL_GetWindowData(window, kProperty))
                                      : static_cast<CoreWindow_sdl*>(FirstWindow);
+    if (object != nullptr && ((message.message == WM_KEYDOWN && message.wParam == kF11) ||
+                              (message.message == WM_SYSKEYDOWN && message.wParam == kReturn))) {
+        object->ToggleFullScreen();
+    }
+    if (object != nullptr && message.message == WM_MOUSEMOVE) object->PointerMoved();
     WindowProc(object, message);
 }
 
@@ -184,18 +199,19 @@ void PostQuit(int exitCode) {
 
 }  // namespace platform
 
-CoreWindow_sdl::CoreWindow_sdl() {
-    OpenWindow();
+CoreWindow_sdl::CoreWindow_sdl(const WindowOptions& options) {
+    OpenWindow(options);
     // Without a context the window is gone: the failure is reported, and HasContext() tells the derived
     // window.
-    if (!SetupGL()) return;
+    if (!SetupGL(options.vsync)) return;
+    if (options.fullScreen) ToggleFullScreen();
     SDL_GL_GetDrawableSize(window, &width, &height);
     glViewport(0, 0, width, height);
     glLoadIdentity();
     CoreWindow_sdl::OnResize(width, height);
 }
 
-void CoreWindow_sdl::OpenWindow() {
+void CoreWindow_sdl::OpenWindow(const WindowOptions& options) {
     SDL_ClearError();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         FailStartup("Failed To Register The Window Class.", SDL_GetError());
@@ -212,9 +228,13 @@ void CoreWindow_sdl::OpenWindow() {
     SDL_Window* created = nullptr;
     std::string reason = "the video driver \"" + std::string(driver) + "\" shows no window";
     if (driver != "offscreen" && driver != "dummy") {
-        created = SDL_CreateWindow(
-            kTitle, kLeft, kTop, kClientWidth, kClientHeight,
-            SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_MAXIMIZED | SDL_WINDOW_HIDDEN);
+        // Resizable, so that the window manager may give it the whole work area (SDL would otherwise fix its
+        // size at 1280x720) and follow that area as it changes.
+        const bool sized = options.width > 0 && options.height > 0;
+        const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE |
+                             (sized ? 0 : SDL_WINDOW_BORDERLESS | SDL_WINDOW_MAXIMIZED);
+        created = SDL_CreateWindow(kTitle, kLeft, kTop, sized ? options.width : kClientWidth,
+                                   sized ? options.height : kClientHeight, flags);
         reason = SDL_GetError();
     }
     if (created == nullptr) {
@@ -227,7 +247,7 @@ void CoreWindow_sdl::OpenWindow() {
     SDL_DisableScreenSaver();  // screen saver and monitor power-off stay off while the show runs
 }
 
-bool CoreWindow_sdl::SetupGL() {
+bool CoreWindow_sdl::SetupGL(bool vsync) {
     const char* failure = nullptr;
     std::string reason;
     int doubleBuffer = 0, red = 0, green = 0, blue = 0, depth = 0, stencil = 0;
@@ -260,6 +280,8 @@ bool CoreWindow_sdl::SetupGL() {
         ReportFailure(failure, reason.c_str());
         return false;
     }
+    // The swap waits for the display: adaptively where late swaps may tear rather than wait a whole interval.
+    if (!vsync || SDL_GL_SetSwapInterval(-1) != 0) SDL_GL_SetSwapInterval(vsync ? 1 : 0);
     SDL_ShowWindow(window);
     return true;
 }
@@ -286,6 +308,34 @@ void CoreWindow_sdl::Activate(bool activate) {
 
 void CoreWindow_sdl::SwapFrame() {
     SDL_GL_SwapWindow(window);
+    if ((SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0 &&
+        SDL_GetTicks64() - pointerMoved_ >= kPointerStillMilliseconds &&
+        SDL_ShowCursor(SDL_QUERY) == SDL_ENABLE) {
+        SDL_ShowCursor(SDL_DISABLE);
+    }
+}
+
+bool CoreWindow_sdl::IsShown() const {
+    return (SDL_GetWindowFlags(window) & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) == 0;
+}
+
+void CoreWindow_sdl::WaitForMessage(int milliseconds) {
+    SDL_WaitEventTimeout(nullptr, milliseconds);
+}
+
+void CoreWindow_sdl::ToggleFullScreen() {
+    const Uint32 flags = SDL_GetWindowFlags(window);
+    const bool full = (flags & SDL_WINDOW_FULLSCREEN) == 0;
+    // A window manager may drop the maximised state in full screen: it is asked for again on the way back.
+    if (full) maximisedBeforeFullScreen_ = (flags & SDL_WINDOW_MAXIMIZED) != 0;
+    SDL_SetWindowFullscreen(window, full ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    if (!full && maximisedBeforeFullScreen_) SDL_MaximizeWindow(window);
+    SDL_ShowCursor(full ? SDL_DISABLE : SDL_ENABLE);
+}
+
+void CoreWindow_sdl::PointerMoved() {
+    pointerMoved_ = SDL_GetTicks64();
+    SDL_ShowCursor(SDL_ENABLE);
 }
 
 const char* CoreWindow_sdl::GetExeDirectory() {

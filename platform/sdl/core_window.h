@@ -1,5 +1,9 @@
-// The window on SDL2: a borderless window asked to be maximised, with an OpenGL compatibility context.
+// The window on SDL2: a borderless window asked to be maximised (or a plain one of a given size), with an
+// OpenGL compatibility context. F11 and Alt+Enter toggle full screen at the desktop's own resolution, where
+// the pointer hides until it moves.
 #pragma once
+
+#include <cstdint>
 
 #include "platform/window.h"
 #include "platform/window_proc.h"
@@ -8,7 +12,7 @@ struct SDL_Window;
 
 class CoreWindow_sdl : public CoreWindowHandlers {
 public:
-    CoreWindow_sdl();
+    explicit CoreWindow_sdl(const WindowOptions& options = {});
 
     void MakeCurrent() override;
     void Activate(bool activate) override;
@@ -18,6 +22,13 @@ public:
     const char* GetExeDirectory() override;
 
     bool HasContext() const { return context != nullptr; }
+    // False while the window is minimised or hidden.
+    bool IsShown() const;
+    // Waits until a message arrives or `milliseconds` have passed.
+    void WaitForMessage(int milliseconds);
+    void ToggleFullScreen();
+    // The pointer moved: shown again, to hide once it has been still for a while in full screen.
+    void PointerMoved();
 
 protected:
     SDL_Window* window = nullptr;  // null before creation and after a teardown
@@ -26,11 +37,14 @@ protected:
     int height = 0;
 
 private:
+    uint64_t pointerMoved_ = 0;  // SDL's milliseconds when the pointer last moved
+    bool maximisedBeforeFullScreen_ = false;
+
     template <class Window>
     friend Routed WindowProc(Window* window, const Message& m);
 
-    void OpenWindow();
-    bool SetupGL();
+    void OpenWindow(const WindowOptions& options);
+    bool SetupGL(bool vsync);
     void TearDownWindow();
 };
 

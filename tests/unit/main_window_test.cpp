@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +20,12 @@ using Calls = std::vector<std::string>;
 
 const std::string kStreamOpen = "StreamCreateFile Resource/Glacierhorn.mp3 0 0 0 0";
 const std::string kModuleOpen = "MusicLoad Resource/Glacierhorn.mp3 0 0 0 512 1";
+
+ShowOptions AtScale(double scale) {
+    ShowOptions options;
+    options.scale = scale;
+    return options;
+}
 
 Calls After(const Calls& calls, size_t start) {
     return Calls(calls.begin() + start, calls.end());
@@ -147,7 +154,7 @@ TEST_F(MainWindowTest, WithoutADeviceEveryFrameIsScene2AtTimeZero) {
     FakeAudio audio;
     audio.initResult = false;
     testing::internal::CaptureStdout();
-    MainWindow window(audio);
+    MainWindow window(audio, AtScale(1.0));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "faild play music");
     window.OnIdle();
     // Only the spectrum query (with no channel) is made per frame.
@@ -207,6 +214,46 @@ TEST_F(MainWindowTest, ResizeStoresTheViewportAndDrawsAtOnce) {
     EXPECT_EQ(window.framesPresented, 3);
 }
 
+// Below full scale the frame is drawn small and scaled up over the whole window: close to the full-size
+// frame everywhere, the same way up, yet not that frame.
+TEST_F(MainWindowTest, AtHalfScaleTheFrameIsScaledUpOverTheWindow) {
+    FakeAudio audio;
+    audio.stream = 3;
+    audio.seconds = 14.5;
+    MainWindow window(audio, AtScale(0.5));
+    const std::vector<uint8_t> frame = window.ReadFrame();
+    const std::vector<uint8_t> full = DrawnAlone<Scene1>(window, 14.5);
+    ASSERT_EQ(frame.size(), full.size());
+    // Compared in 10x10-pixel means, which the fine detail lost at half size hardly moves.
+    constexpr int kBlock = 10, kWidth = CoreWindow_null::kClientWidth,
+                  kHeight = CoreWindow_null::kClientHeight;
+    const auto blockMean = [](const std::vector<uint8_t>& rgba, int bx, int by, int c) {
+        int sum = 0;
+        for (int y = by * kBlock; y < (by + 1) * kBlock; ++y) {
+            for (int x = bx * kBlock; x < (bx + 1) * kBlock; ++x) sum += rgba[(y * kWidth + x) * 4 + c];
+        }
+        return sum / double(kBlock * kBlock);
+    };
+    double difference = 0.0, flipped = 0.0, brightness = 0.0;
+    const int blocks = kWidth / kBlock * (kHeight / kBlock);
+    for (int by = 0; by < kHeight / kBlock; ++by) {
+        for (int bx = 0; bx < kWidth / kBlock; ++bx) {
+            for (int c = 0; c < 3; ++c) {
+                const double drawn = blockMean(frame, bx, by, c);
+                difference += std::abs(drawn - blockMean(full, bx, by, c));
+                flipped += std::abs(drawn - blockMean(full, bx, kHeight / kBlock - 1 - by, c));
+                brightness += blockMean(full, bx, by, c);
+            }
+        }
+    }
+    EXPECT_GT(brightness / blocks / 3, 10.0) << "a picture to compare";
+    EXPECT_GT(difference, 0.0);
+    EXPECT_LT(difference / blocks / 3, 4.0);
+    EXPECT_GT(flipped / blocks / 3, 20.0) << "a picture that would show being drawn upside down";
+    // Drawn at half the window's width and height.
+    EXPECT_EQ(window.scene1->width, CoreWindow_null::kClientWidth / 2);
+}
+
 // Runs in the child of a death test: reports at exit whether the library was freed and how many frames were
 // presented, since the process ends without returning.
 void ReportAtExit(FakeAudio& audio, MainWindow& window) {
@@ -219,6 +266,30 @@ void ReportAtExit(FakeAudio& audio, MainWindow& window) {
         for (const std::string& call : reportedAudio->calls) freed |= call == "Free";
         std::fprintf(stderr, "at exit: freed=%d presented=%d\n", freed, reportedWindow->framesPresented);
     });
+}
+
+// Minimised, the show presents nothing and waits for messages between looks at the music, which still ends
+// it after 206.87 s.
+TEST_F(MainWindowTest, MinimisedTheShowDrawsNothingWhileTheMusicGoesOnToTheEnd) {
+    EXPECT_EXIT(
+        {
+            FakeAudio audio;
+            audio.stream = 3;
+            audio.seconds = 100.0;
+            MainWindow window(audio);
+            ReportAtExit(audio, window);
+            window.shown = false;
+            audio.calls.clear();
+            window.OnIdle();
+            window.OnIdle();
+            std::fprintf(stderr, "waits=%d position queries=%d\n", window.waits,
+                         static_cast<int>(
+                             std::count(audio.calls.begin(), audio.calls.end(), "ChannelGetPosition 3 0")));
+            audio.seconds = std::nextafter(206.87, 300.0);
+            window.OnIdle();
+            std::fprintf(stderr, "the show went on\n");
+        },
+        testing::ExitedWithCode(0), "waits=2 position queries=2\nat exit: freed=0 presented=1\n$");
 }
 
 TEST_F(MainWindowTest, EscapeEndsTheShowWithoutTheDestructor) {

@@ -204,12 +204,16 @@ int main(int argc, char** argv) {
     CaptureOptions options;
     std::string error;
     if (argc < 2) {
-        std::fprintf(stderr, kCaptureUsage, kTrackPath);
+        std::fputs(CaptureUsage().c_str(), stderr);
         return kUsage;
     }
     if (!ParseCaptureOptions(argc - 1, argv + 1, options, error)) {
         std::fprintf(stderr, "tesselune-capture: %s\n", error.c_str());
         return kUsage;
+    }
+    if (!options.answer.empty()) {
+        std::fputs(options.answer.c_str(), stdout);
+        return 0;
     }
     return options.mode == CaptureOptions::Mode::Still ? Still(options) : Video(options);
 }

@@ -1,32 +1,17 @@
 #include "tools/capture/options.h"
 
-#include <charconv>
 #include <climits>
 #include <cmath>
 #include <string_view>
 
+#include "platform/parse_number.h"
 #include "scenes/scene_schedule.h"
+#include "tesselune_version.h"
 
 namespace {
 
-bool ParseDouble(std::string_view text, double& value) {
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc() && end == text.data() + text.size() && std::isfinite(value);
-}
-
 bool ParseSeconds(std::string_view text, double& seconds) {
     return ParseDouble(text, seconds) && std::abs(seconds) <= kMaxSeconds;
-}
-
-bool ParseInt(std::string_view text, int& value) {
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc() && end == text.data() + text.size();
-}
-
-bool ParseSize(std::string_view text, int& width, int& height) {
-    const size_t x = text.find('x');
-    return x != std::string_view::npos && ParseInt(text.substr(0, x), width) &&
-           ParseInt(text.substr(x + 1), height) && width > 0 && height > 0;
 }
 
 bool ParseLevels(std::string_view text, std::array<float, 3>& levels) {
@@ -40,11 +25,25 @@ bool ParseLevels(std::string_view text, std::array<float, 3>& levels) {
     return true;
 }
 
+bool IsHelp(std::string_view argument) {
+    return argument == "-h" || argument == "--help";
+}
+
 }  // namespace
+
+std::string CaptureUsage() {
+    return std::string(kStillUsage) + kVideoUsage +
+           "A still draws one frame of the show; a video every frame of a span, encoded with the track.\n"
+           "The track is " +
+           kTrackPath + " unless --track names another. --version: the tool's version.\n";
+}
 
 bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& options, std::string& error) {
     if (argc < 1) return error = "no command: still or video", false;
     const std::string_view command = argv[0];
+    if (IsHelp(command)) return options.answer = CaptureUsage(), true;
+    if (command == "--version")
+        return options.answer = std::string("tesselune-capture ") + kTesseluneVersion + "\n", true;
     if (command != "still" && command != "video")
         return error = "unknown command '" + std::string(command) + "'", false;
     const bool still = command == "still";
@@ -54,6 +53,7 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
     constexpr char kSecondsWanted[] = "a number of seconds from -1e9 to 1e9";
     for (int i = 1; i < argc; i += 2) {
         const std::string_view name = argv[i];
+        if (IsHelp(name)) return options.answer = still ? kStillUsage : kVideoUsage, true;
         if (i + 1 >= argc) return error = std::string(name) + " needs a value", false;
         const std::string_view value = argv[i + 1];
         const auto bad = [&](const char* what) {

@@ -7,11 +7,15 @@
 
 #include "scenes/show_frame.h"
 
-constexpr char kCaptureUsage[] =
-    "usage: tesselune-capture still --time T [--scene NAME] [--levels A,B,C] [--size WxH] --output FILE.png\n"
-    "       tesselune-capture video [--size WxH] [--fps N] [--from T0] [--to T1] (--output FILE.mp4 | "
-    "--frames DIR)\n"
-    "       either may take --track FILE (default %s)\n";  // the show's track path
+// What each command takes; with no command or a wrong one, both.
+constexpr char kStillUsage[] =
+    "usage: tesselune-capture still --time T [--scene NAME] [--levels A,B,C] [--size WxH] [--track FILE] "
+    "--output FILE.png\n";
+constexpr char kVideoUsage[] =
+    "usage: tesselune-capture video [--size WxH] [--fps N] [--from T0] [--to T1] [--track FILE] "
+    "(--output FILE.mp4 | --frames DIR)\n";
+// The whole usage, for `tesselune-capture --help`, the wrong command line and none.
+std::string CaptureUsage();
 
 // The most seconds a time may lie from the start of the show either way: far beyond any track, and near
 // enough for every time to be a sample position and every span a frame count.
@@ -31,7 +35,11 @@ struct CaptureOptions {
     std::string output;        // the PNG or the video file
     std::string framesDir;     // video: numbered PNGs instead of a video
     std::string track = kTrackPath;
+    // Set by -h, --help (the tool's or a command's usage) and --version: printed on standard output instead
+    // of a run.
+    std::string answer;
 };
 
 // Reads the arguments after the program name; false, with one line saying what is wrong, on a wrong usage.
+// -h or --help anywhere an option may stand answers with the usage of the command it follows.
 bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& options, std::string& error);

@@ -1,0 +1,35 @@
+// The share of the window's width and height the show draws its scenes at, chosen frame by frame from the
+// time the frames took so that the display's rate holds: down at once when a frame runs long, up one step at
+// a time once frames have stayed cheap for a while, never below a quarter, and exactly 1 whenever the GPU
+// keeps up.
+#pragma once
+
+class ScaleController {
+public:
+    static constexpr int kSteps = 16;  // scales are multiples of 1/16
+    static constexpr double kMinimum = 0.25;
+    // Frames in a row that must leave room for the step above before the scale takes it.
+    static constexpr int kUpFrames = 30;
+    // A frame whose time at the present scale would pass `budget` runs long; a step is taken up or down only
+    // to a scale whose predicted time stays within this share of the budget.
+    static constexpr double kHeadroom = 0.8;
+
+    // `fixed` above 0: always that scale, nothing measured. `budget`: the seconds a frame may take.
+    ScaleController(double fixed, double budget);
+
+    double Scale() const { return static_cast<double>(step_) / kSteps; }
+    // Whether the frames' times are wanted at all.
+    bool Adaptive() const { return adaptive_; }
+    // A frame drawn at `scale` took `seconds`. The time of a frame goes with its pixels, so with the square
+    // of its scale; times arrive a frame or two late, at whatever scale that frame had.
+    void Report(double scale, double seconds);
+
+private:
+    // The time a frame drawn at `scale` in `seconds` would take at step `step`.
+    static double Predicted(double scale, double seconds, int step);
+
+    bool adaptive_;
+    double budget_;
+    int step_ = kSteps;
+    int cheapFrames_ = 0;
+};

@@ -1,0 +1,52 @@
+// Where the show draws a frame: straight into the window at full scale, or into an offscreen target at a
+// share of the window's size that one bilinear pass then scales up over the whole window; and the time the
+// GPU took.
+#pragma once
+
+#include <cstdint>
+
+class FrameTarget {
+public:
+    struct Size {
+        int width, height;
+    };
+
+    // Directs the frame's drawing for a window of width x height at `scale` (1: the window itself) and sets
+    // the viewport; returns the size the frame is to be drawn at.
+    Size Begin(int width, int height, double scale);
+    // Draws what Begin directed elsewhere over the window's viewport; nothing at full scale.
+    void End();
+
+private:
+    void Prepare();
+
+    int width_ = 0, height_ = 0;                            // the window
+    int targetWidth_ = 0, targetHeight_ = 0;                // the texture's size
+    bool offscreen_ = false;                                // this frame is drawn into the texture
+    uint32_t framebuffer_ = 0, texture_ = 0, program_ = 0;  // made on the first frame that needs them
+    uint32_t windowFramebuffer_ = 0;                        // bound again for the pass over the window
+};
+
+// The time frames take, measured with the GPU's timer where the context has one (read back a frame or two
+// later, never waited for) and otherwise by waiting for each frame to finish.
+class FrameTimer {
+public:
+    FrameTimer();  // on the current context
+    void Begin(double scale);
+    void End();
+    // The scale and seconds of a measured frame that has not been read yet; false when there is none.
+    bool Read(double& scale, double& seconds);
+
+private:
+    static constexpr int kQueries = 4;
+    struct Span {
+        uint32_t query = 0;
+        double scale = 0.0;
+        bool pending = false;
+    };
+    bool gpuTimer_ = false;
+    Span spans_[kQueries];
+    int next_ = 0;            // the span the next frame uses
+    bool measuring_ = false;  // Begin started a measurement that End closes
+    double startSeconds_ = 0.0, finishedScale_ = 0.0, finishedSeconds_ = -1.0;  // without a timer
+};
