@@ -85,6 +85,9 @@
 
   window.Module = {
     canvas: $('canvas'),
+    // The page's query is the program's command line: ?scale=0.5 stands for --scale 0.5, ?name for --name.
+    arguments: [...new URLSearchParams(location.search)].flatMap(([name, value]) =>
+      value ? [`--${name}`, value] : [`--${name}`]),
     audio,
     print: (text) => console.log(text),
     printErr: (text) => console.warn(text),

@@ -2,6 +2,7 @@
 
 #include <emscripten.h>
 
+#include <algorithm>
 #include <cmath>
 #include <deque>
 #include <string>
@@ -23,11 +24,20 @@ void Post(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     Queue().push_back(Message{FirstWindow, message, wParam, lParam});
 }
 
-// The size the canvas's drawing buffer should have: its size on the page in device pixels.
+// Device pixels a CSS pixel of the canvas gets at most: beyond 2 (a phone's 3) the eye gains little and the
+// scenes would cost over twice the pixels.
+constexpr double kMaxPixelRatio = 2.0;
+
+double PixelRatio() {
+    return std::min(emscripten_get_device_pixel_ratio(), kMaxPixelRatio);
+}
+
+// The size the canvas's drawing buffer should have: its size on the page in device pixels, at a ratio of at
+// most 2.
 intptr_t CanvasSize() {
     double cssWidth = 0.0, cssHeight = 0.0;
     emscripten_get_element_css_size(kCanvas, &cssWidth, &cssHeight);
-    const double ratio = emscripten_get_device_pixel_ratio();
+    const double ratio = PixelRatio();
     return MakeLParam(static_cast<int>(std::lround(cssWidth * ratio)),
                       static_cast<int>(std::lround(cssHeight * ratio)));
 }
@@ -45,7 +55,7 @@ EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* event, void*) {
 }
 
 EM_BOOL OnMouse(int type, const EmscriptenMouseEvent* event, void*) {
-    const double ratio = emscripten_get_device_pixel_ratio();
+    const double ratio = PixelRatio();
     const intptr_t position = MakeLParam(static_cast<int>(std::lround(event->targetX * ratio)),
                                          static_cast<int>(std::lround(event->targetY * ratio)));
     uint32_t message = 0;
@@ -117,7 +127,7 @@ void PostQuit(int exitCode) {
 
 }  // namespace platform
 
-CoreWindow_web::CoreWindow_web() {
+CoreWindow_web::CoreWindow_web(const WindowOptions&) {
     emscripten_set_window_title(kTitle);
     if (!SetupGL()) return;
     if (FirstWindow == nullptr) FirstWindow = this;

@@ -9,7 +9,9 @@
 
 class CoreWindow_web : public CoreWindowHandlers {
 public:
-    CoreWindow_web();
+    // The page decides the canvas's size and full screen (F, a double-click); the browser paces the frames
+    // and stops them in a hidden tab: `options` ask for nothing more here.
+    explicit CoreWindow_web(const WindowOptions& options = {});
 
     void MakeCurrent() override;
     void Activate(bool activate) override;
@@ -19,6 +21,9 @@ public:
     const char* GetExeDirectory() override { return "/"; }  // the program's folder in its file system
 
     bool HasContext() const { return context != 0; }
+    // A hidden tab gets no animation frames, so every frame that comes is seen.
+    bool IsShown() const { return true; }
+    void WaitForMessage(int) {}
 
 protected:
     EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = 0;  // 0 when the browser gave no WebGL 2 context

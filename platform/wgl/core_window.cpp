@@ -19,6 +19,9 @@ constexpr DWORD kStyle = WS_POPUPWINDOW | WS_MAXIMIZE;  // 0x81880000; shown onc
 constexpr DWORD kExStyle = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;  // 0x40100
 constexpr UINT kClassStyle = CS_VREDRAW | CS_HREDRAW | CS_OWNDC;
 constexpr size_t kPathSize = 2048;
+// Full screen, the pointer hides once it has been still this long.
+constexpr ULONGLONG kPointerStillMilliseconds = 2000;
+constexpr LPARAM kAltFlag = 1 << 29, kRepeatFlag = 1 << 30;  // a key message's lParam: Alt held, key repeated
 
 // RGBA, 24 colour bits, 24 depth bits and 8 stencil bits, double-buffered, drawn into the window.
 constexpr PIXELFORMATDESCRIPTOR kPixelFormat = {
@@ -122,6 +125,19 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     // Null while CreateWindowExA runs, before the property is attached: the table then leaves it to the
     // default.
     auto* object = static_cast<CoreWindow_wgl*>(GetPropA(window, kProperty));
+    if (object != nullptr) {
+        const bool pressed = (lParam & kRepeatFlag) == 0;
+        if (pressed && ((message == WM_KEYDOWN && wParam == VK_F11) ||
+                        (message == WM_SYSKEYDOWN && wParam == VK_RETURN && (lParam & kAltFlag) != 0))) {
+            object->ToggleFullScreen();
+            if (message == WM_SYSKEYDOWN) return 0;  // no menu, no beep
+        }
+        if (message == WM_MOUSEMOVE) object->PointerMoved(lParam);
+        if (message == WM_SETCURSOR && LOWORD(lParam) == HTCLIENT && object->PointerHidden()) {
+            SetCursor(nullptr);
+            return TRUE;
+        }
+    }
     if (WindowProc(object, Message{window, message, wParam, lParam}) == Routed::Handled) return 0;
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -138,11 +154,12 @@ const char* ExeDirectoryOf(const char* path, char* directory, size_t size) {
     return directory;
 }
 
-CoreWindow_wgl::CoreWindow_wgl() {
-    OpenWindow();
+CoreWindow_wgl::CoreWindow_wgl(const WindowOptions& options) {
+    OpenWindow(options);
     // Without a context the window is gone: the failure is reported, and HasContext() tells the derived
     // window.
-    if (!SetupGL(hwnd)) return;
+    if (!SetupGL(hwnd, options.vsync)) return;
+    if (options.fullScreen) ToggleFullScreen();
     // Maximised, the window has whatever client size the screen gives it.
     RECT client{};
     GetClientRect(hwnd, &client);
@@ -153,9 +170,11 @@ CoreWindow_wgl::CoreWindow_wgl() {
     CoreWindow_wgl::OnResize(width, height);
 }
 
-void CoreWindow_wgl::OpenWindow() {
-    RECT rect{0, 0, kClientWidth, kClientHeight};
-    AdjustWindowRect(&rect, kStyle, FALSE);
+void CoreWindow_wgl::OpenWindow(const WindowOptions& options) {
+    const bool sized = options.width > 0 && options.height > 0;
+    const DWORD style = sized ? WS_OVERLAPPEDWINDOW : kStyle;
+    RECT rect{0, 0, sized ? options.width : kClientWidth, sized ? options.height : kClientHeight};
+    AdjustWindowRect(&rect, style, FALSE);
     const HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSA registered;
     if (!GetClassInfoA(instance, kClassName, &registered)) {
@@ -174,7 +193,7 @@ void CoreWindow_wgl::OpenWindow() {
     }
     SetLastError(0);
     const HWND created =
-        CreateWindowExA(kExStyle, kClassName, kTitle, kStyle, kLeft, kTop, rect.right - rect.left,
+        CreateWindowExA(kExStyle, kClassName, kTitle, style, kLeft, kTop, rect.right - rect.left,
                         rect.bottom - rect.top, nullptr, nullptr, instance, this);
     if (created == nullptr) {
         const std::string reason = LastErrorText();
@@ -186,7 +205,7 @@ void CoreWindow_wgl::OpenWindow() {
     if (FirstWindow == nullptr) FirstWindow = this;
 }
 
-bool CoreWindow_wgl::SetupGL(HWND window) {
+bool CoreWindow_wgl::SetupGL(HWND window, bool vsync) {
     const char* failure = nullptr;
     std::string reason;
     int format = 0;
@@ -210,6 +229,13 @@ bool CoreWindow_wgl::SetupGL(HWND window) {
         TearDownWindow();
         ReportFailure(failure, reason.c_str());
         return false;
+    }
+    // The swap waits for the display: adaptively where late swaps may tear rather than wait a whole interval.
+    if (auto swapInterval = gl::Proc<BOOL(WINAPI*)(int)>("wglSwapIntervalEXT")) {
+        auto extensions = gl::Proc<const char*(WINAPI*)(HDC)>("wglGetExtensionsStringARB");
+        const char* names = extensions != nullptr ? extensions(hdc) : nullptr;
+        const bool tear = names != nullptr && std::strstr(names, "WGL_EXT_swap_control_tear") != nullptr;
+        swapInterval(!vsync ? 0 : tear ? -1 : 1);
     }
     ShowWindow(window, SW_SHOW);
     return true;
@@ -238,6 +264,56 @@ void CoreWindow_wgl::Activate(bool activate) {
 
 void CoreWindow_wgl::SwapFrame() {
     SwapBuffers(hdc);
+    if (fullScreen_ && !pointerHidden_ && GetTickCount64() - pointerMoved_ >= kPointerStillMilliseconds) {
+        pointerHidden_ = true;
+        SetCursor(nullptr);
+    }
+}
+
+bool CoreWindow_wgl::IsShown() const {
+    return IsWindowVisible(hwnd) && !IsIconic(hwnd);
+}
+
+void CoreWindow_wgl::WaitForMessage(int milliseconds) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(milliseconds), QS_ALLINPUT);
+}
+
+void CoreWindow_wgl::ToggleFullScreen() {
+    fullScreen_ = !fullScreen_;
+    if (fullScreen_) {
+        // The whole monitor, taskbar and all, in a borderless pop-up; the window's style and place are kept
+        // for the way back.
+        styleBeforeFullScreen_ = GetWindowLongA(hwnd, GWL_STYLE);
+        placementBeforeFullScreen_.length = sizeof placementBeforeFullScreen_;
+        GetWindowPlacement(hwnd, &placementBeforeFullScreen_);
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        GetMonitorInfoA(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &monitor);
+        if (IsZoomed(hwnd)) ShowWindow(hwnd, SW_RESTORE);
+        SetWindowLongA(hwnd, GWL_STYLE, WS_POPUP | WS_VISIBLE);
+        const RECT& area = monitor.rcMonitor;
+        SetWindowPos(hwnd, HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                     SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
+        pointerHidden_ = true;
+        SetCursor(nullptr);
+    } else {
+        SetWindowLongA(hwnd, GWL_STYLE, styleBeforeFullScreen_);
+        SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
+        SetWindowPlacement(hwnd, &placementBeforeFullScreen_);
+        pointerHidden_ = false;
+        SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
+    }
+    pointerMoved_ = GetTickCount64();
+}
+
+void CoreWindow_wgl::PointerMoved(LPARAM position) {
+    if (position == pointerPosition_) return;  // Windows also sends it when nothing moved
+    pointerPosition_ = position;
+    pointerMoved_ = GetTickCount64();
+    if (!pointerHidden_) return;
+    pointerHidden_ = false;
+    SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
 }
 
 const char* CoreWindow_wgl::GetExeDirectory() {

@@ -1,5 +1,6 @@
-// The window on Win32, GDI and WGL: a maximised pop-up window with an OpenGL context on its own device
-// context, driven by the Win32 message queue.
+// The window on Win32, GDI and WGL: a maximised pop-up window (or a plain one of a given size) with an OpenGL
+// context on its own device context, driven by the Win32 message queue. F11 and Alt+Enter toggle full screen
+// over the whole monitor, where the pointer hides until it moves.
 #pragma once
 
 #include "platform/window.h"
@@ -9,7 +10,7 @@ class CoreWindow_wgl : public CoreWindowHandlers {
 public:
     // Opens the window, sets up its GL context and shows it. A window that cannot be created ends the
     // process; a context that cannot be set up leaves HasContext() false, the failure reported.
-    CoreWindow_wgl();
+    explicit CoreWindow_wgl(const WindowOptions& options = {});
 
     void MakeCurrent() override;
     void Activate(bool activate) override;
@@ -19,6 +20,15 @@ public:
     const char* GetExeDirectory() override;
 
     bool HasContext() const { return hglrc != nullptr; }
+    // False while the window is minimised or hidden.
+    bool IsShown() const;
+    // Waits until a message arrives or `milliseconds` have passed.
+    void WaitForMessage(int milliseconds);
+    void ToggleFullScreen();
+    // The pointer moved to `position` (a WM_MOUSEMOVE lParam): shown again if it did move.
+    void PointerMoved(LPARAM position);
+    // Whether the pointer is hidden over the client area now.
+    bool PointerHidden() const { return pointerHidden_; }
 
 protected:
     HWND hwnd = nullptr;    // null before creation and after a teardown
@@ -28,11 +38,18 @@ protected:
     int height = 0;
 
 private:
+    bool fullScreen_ = false;
+    LONG styleBeforeFullScreen_ = 0;
+    WINDOWPLACEMENT placementBeforeFullScreen_{};
+    bool pointerHidden_ = false;
+    LPARAM pointerPosition_ = -1;
+    ULONGLONG pointerMoved_ = 0;  // GetTickCount64() when the pointer last moved
+
     template <class Window>
     friend Routed WindowProc(Window* window, const Message& m);
 
-    void OpenWindow();
-    bool SetupGL(HWND window);
+    void OpenWindow(const WindowOptions& options);
+    bool SetupGL(HWND window, bool vsync);
     void TearDownWindow();
 };
 

@@ -18,12 +18,14 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 source "$(dirname "${BASH_SOURCE[0]}")/x_session.sh"
 xvfb_options=()
 [ "$case_name" = failure_box_signals ] && xvfb_options=(-extension GLX)
-start_xvfb 1344x784x24 "${xvfb_options[@]}"
+screen=1344x784x24
+[ "$case_name" = whole_screen ] && screen=1920x1080x24
+start_xvfb $screen "${xvfb_options[@]}"
 mkdir "$work/show"
 cd "$work/show"
 
 start_show() {
-    "$tesselune" >"$work/stdout" 2>"$work/stderr" &
+    "$tesselune" "$@" >"$work/stdout" 2>"$work/stderr" &
     show_pid=$!
 }
 # Takes a screenshot; prints the brightest channel value (0 to 1) of the show's client area, which is at 32, 32
@@ -52,7 +54,48 @@ show_on_disk_audio() {
     "$track_tool" compare "$work/out.raw" "$work/track.wav" || fail "the device did not get the decoded track"
 }
 
+# await_state WINDOW WIDTHxHEIGHT [FULLSCREEN]: waits until the window manager has given the window that size,
+# in full screen or not.
+await_state() {
+    local window=$1 size=$2 full=${3:-} geometry state in_full
+    for _ in $(seq 200); do
+        geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/ *Geometry: //p')
+        state=$(xprop -id "$window" _NET_WM_STATE)
+        in_full=""
+        [[ $state == *FULLSCREEN* ]] && in_full=full
+        [ "$geometry" = "$size" ] && [ "$in_full" = "$full" ] && return 0
+        sleep 0.1
+    done
+    fail "the window is $geometry ($state), not $size${full:+ in full screen}"
+}
+
 case "$case_name" in
+whole_screen)
+    # Under a window manager the maximised window takes the whole screen (there is no panel); F11 and
+    # Alt+Enter take it to full screen and back to maximised; --window opens a plain window of its size.
+    openbox --sm-disable >/dev/null 2>&1 &
+    wm_pid=$!
+    timeout 30 bash -c 'until xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"; do sleep 0.1; done' ||
+        fail "openbox did not start"
+    SDL_AUDIODRIVER=dummy start_show
+    window=$(await_window)
+    await_state "$window" 1920x1080
+    xdotool windowfocus --sync "$window" key F11
+    await_state "$window" 1920x1080 full
+    xdotool key F11
+    await_state "$window" 1920x1080
+    xdotool key alt+Return
+    await_state "$window" 1920x1080 full
+    xdotool key Escape
+    await_exit
+    [ "$code" = 0 ] || fail "Escape ended the show with exit code $code"
+    SDL_AUDIODRIVER=dummy start_show --window 640x360
+    window=$(await_window)
+    await_state "$window" 640x360
+    kill -TERM "$show_pid"
+    await_exit
+    kill "$wm_pid"
+    ;;
 draws_and_escape)
     SDL_AUDIODRIVER=dummy start_show
     window=$(await_window)
@@ -70,7 +113,7 @@ close_request)
     [ "$code" = 0 ] || fail "a close request ended the show with exit code $code"
     ;;
 no_audio_device)
-    SDL_AUDIODRIVER=nosuchdriver start_show
+    SDL_AUDIODRIVER=nosuchdriver start_show --scale 1
     window=$(await_window)
     await_frame
     xdotool windowfocus --sync "$window" key Escape
