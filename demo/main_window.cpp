@@ -1,6 +1,8 @@
 #include "demo/main_window.h"
 
+#include <cmath>
 #include <cstdlib>
+#include <iterator>
 
 #include "audio/levels.h"
 #include "platform/gl.h"
@@ -13,6 +15,15 @@ namespace {
 
 // The time a frame may take: one interval of a 60 Hz display.
 constexpr double kFrameBudget = 1.0 / 60.0;
+
+// The music time of the benchmarks' tour `elapsed` seconds after its start: each slot of the schedule (and
+// the white one after the last) in turn for `slotSeconds` from its start; negative once the tour is over.
+double TourTime(double elapsed, double slotSeconds) {
+    const auto slot = static_cast<size_t>(elapsed / slotSeconds);
+    if (slot > std::size(SceneSchedule)) return -1.0;
+    const double start = slot == 0 ? 0.0 : SceneSchedule[slot - 1].threshold;
+    return start + std::fmod(elapsed, slotSeconds);
+}
 
 // The scene fields by SceneId, in the order the scenes are built.
 #define TESSELUNE_SCENE_FIELD(Name, field, kind) &MainWindow::field,
@@ -41,6 +52,8 @@ MainWindow::MainWindow(audio::AudioLibrary& audio, const ShowOptions& options)
     TESSELUNE_SCENES(TESSELUNE_BUILD_SCENE)
 #undef TESSELUNE_BUILD_SCENE
     if (scale_.Adaptive()) timer_ = std::make_unique<FrameTimer>();
+    tourSeconds_ = options.tour;
+    if (!options.frameLog.empty()) frameLog_ = std::fopen(options.frameLog.c_str(), "w");
     viewportWidth = width;
     viewportHeight = height;
     glViewport(0, 0, viewportWidth, viewportHeight);
@@ -58,7 +71,6 @@ void MainWindow::OnKeyDown(int key) {
 }
 
 void MainWindow::OnResize(int width, int height) {
-    if (scale_.Adaptive()) timer_ = std::make_unique<FrameTimer>();
     viewportWidth = width;
     viewportHeight = height;
     glViewport(0, 0, width, height);
@@ -79,16 +91,28 @@ void MainWindow::OnDraw() {
     const double scale = scale_.Scale();
     if (timer_) timer_->Begin(scale);
     const FrameTarget::Size size = target_.Begin(viewportWidth, viewportHeight, scale);
+    double time = 0.0;
+    SceneBase* scene = nullptr;
     DrawShowFrame(
         size.width, size.height, [this] { return ReadMusic(); },
-        [this](double time) { return SelectScene(time); });
+        [&](double now) { return scene = SelectScene(time = now); });
     target_.End();
     if (timer_) {
-        timer_->End();
+        // A scene's first frame also pays for the driver's preparing its program: its time tells nothing of
+        // the next.
+        timer_->End(scene == lastScene_);
         double drawnScale = 0.0, seconds = 0.0;
         while (timer_->Read(drawnScale, seconds)) scale_.Report(drawnScale, seconds);
     }
+    lastScene_ = scene;
     SwapFrame();
+    if (frameLog_ != nullptr) std::fprintf(frameLog_, "%.6f %.6f %.4f\n", Elapsed(), time, scale);
+}
+
+double MainWindow::Elapsed() {
+    if (!started_) start_ = std::chrono::steady_clock::now();
+    started_ = true;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
 }
 
 MusicReading MainWindow::ReadMusic() {
@@ -100,5 +124,6 @@ MusicReading MainWindow::ReadMusic() {
                                                audio_.ChannelGetPosition(music->handle, audio::kPosByte));
         if (now.time > kShowEnd) std::exit(0);  // the run-time's normal exit; this frame is not drawn
     }
+    if (tourSeconds_ > 0.0 && (now.time = TourTime(Elapsed(), tourSeconds_)) < 0.0) std::exit(0);
     return now;
 }

@@ -3,6 +3,8 @@
 // at the scale its controller chooses, scaled up over the window where that is below 1.
 #pragma once
 
+#include <chrono>
+#include <cstdio>
 #include <memory>
 
 #include "audio/audio_library.h"
@@ -46,9 +48,17 @@ private:
     // The frame's reading of the music: the spectrum query and its levels, then the music time; past the
     // show's end the process exits here.
     MusicReading ReadMusic();
+    // Seconds since the first call.
+    double Elapsed();
 
     audio::AudioLibrary& audio_;
     ScaleController scale_;
     FrameTarget target_;
     std::unique_ptr<FrameTimer> timer_;  // only where the scale follows the frames' times
+    SceneBase* lastScene_ = nullptr;     // the scene of the frame before
+    // The benchmarks' tour and frame log (ShowOptions); the clock starts at the first frame.
+    double tourSeconds_ = 0.0;
+    std::FILE* frameLog_ = nullptr;
+    std::chrono::steady_clock::time_point start_;
+    bool started_ = false;
 };

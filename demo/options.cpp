@@ -8,7 +8,8 @@
 namespace {
 
 // One option: its name, the value it takes ("" for none; in brackets, a value it may go without), what --help
-// says of it, and how it sets the options from its value (false: the value is wrong, and it says so).
+// says of it (null: left out of the usage), and how it sets the options from its value (false: the value is
+// wrong, and it says so).
 struct ShowFlag {
     const char* name;
     const char* value;
@@ -47,6 +48,12 @@ constexpr ShowFlag kFlags[] = {
      }},
     {"--track", "FILE", "play this track (MP3, WAV or a tracker module) instead of the show's own",
      [](ShowOptions& o, std::string_view v, std::string&) { return o.track = v, true; }},
+    {"--tour", "SECONDS", nullptr,
+     [](ShowOptions& o, std::string_view v, std::string& e) {
+         return (ParseDouble(v, o.tour) && o.tour > 0.0) || Wanted(e, "a number of seconds above 0", v);
+     }},
+    {"--frame-log", "FILE", nullptr,
+     [](ShowOptions& o, std::string_view v, std::string&) { return o.frameLog = v, true; }},
 };
 
 const ShowFlag* FindFlag(std::string_view name) {
@@ -101,6 +108,7 @@ std::string ShowUsage() {
         "closed.\n\n" +
         row("  -h, --help", "this text") + row("  --version", "the program's version");
     for (const ShowFlag& flag : kFlags)
-        usage += row(std::string("  ") + flag.name + (*flag.value ? " " : "") + flag.value, flag.help);
+        if (flag.help != nullptr)
+            usage += row(std::string("  ") + flag.name + (*flag.value ? " " : "") + flag.value, flag.help);
     return usage;
 }

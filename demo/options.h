@@ -11,6 +11,10 @@ struct ShowOptions {
     // (--scale auto), otherwise fixed (--scale 1, --scale 0.5).
     double scale = 0.0;
     std::string track;  // --track FILE; empty: the show's own, found as usual
+    // For the benchmarks, not in the usage: --tour SECONDS shows every slot of the schedule in turn for that
+    // long, from its start, then ends; --frame-log FILE writes a line per presented frame.
+    double tour = 0.0;
+    std::string frameLog;
 };
 
 enum class ShowCommand { Run, Help, Version, Wrong };

@@ -120,16 +120,17 @@ void FrameTimer::Begin(double scale) {
     gl::BeginQuery(kTimeElapsed, span.query);
 }
 
-void FrameTimer::End() {
+void FrameTimer::End(bool counts) {
     if (!measuring_) return;
     measuring_ = false;
     if (!gpuTimer_) {
         glFinish();
-        finishedSeconds_ = Now() - startSeconds_;
+        finishedSeconds_ = counts ? Now() - startSeconds_ : -1.0;
         return;
     }
     gl::EndQuery(kTimeElapsed);
     spans_[next_].pending = true;
+    spans_[next_].counts = counts;
     next_ = (next_ + 1) % kQueries;
 }
 
@@ -150,6 +151,7 @@ bool FrameTimer::Read(double& scale, double& seconds) {
         if (!available) return false;
         gl::GetQueryObjectuiv(span.query, GL_QUERY_RESULT, &nanoseconds);
         span.pending = false;
+        if (!span.counts) continue;
 #ifdef __EMSCRIPTEN__
         constexpr GLenum kGpuDisjoint = 0x8FBB;  // GPU_DISJOINT_EXT: a timer reading was spoilt
         GLint disjoint = 0;

@@ -33,7 +33,8 @@ class FrameTimer {
 public:
     FrameTimer();  // on the current context
     void Begin(double scale);
-    void End();
+    // `counts` false: the frame's time is not to be read.
+    void End(bool counts);
     // The scale and seconds of a measured frame that has not been read yet; false when there is none.
     bool Read(double& scale, double& seconds);
 
@@ -43,6 +44,7 @@ private:
         uint32_t query = 0;
         double scale = 0.0;
         bool pending = false;
+        bool counts = false;
     };
     bool gpuTimer_ = false;
     Span spans_[kQueries];

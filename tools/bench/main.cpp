@@ -4,7 +4,8 @@
 //   tesselune-bench --work DIR --json FILE [--track FILE] [--frames N] [--show PROGRAM --probe PROBE]
 //                   [--capture TOOL] [--capture-span FROM,TO] [--audio PROGRAM --monitor SOURCE]
 // --show runs the real program under the X server DISPLAY names (black screen, 1344x784) through the probe
-// tesselune-first-frame. The program's GL work runs with Mesa's shader cache off unless a row says otherwise.
+// tesselune-first-frame, then in a 1280x720 window through every slot of the schedule. The program's GL work
+// runs with Mesa's shader cache off unless a row says otherwise.
 // --audio runs tesselune-audio-bench on the sound server PULSE_SERVER names, a null sink with that monitor.
 #include <algorithm>
 #include <chrono>
@@ -25,6 +26,7 @@
 #include "tools/bench/runtime_bench.h"
 #include "tools/bench/scene2_bench.h"
 #include "tools/bench/scene_bench.h"
+#include "tools/bench/show_rows.h"
 #include "tools/capture/show_renderer.h"
 
 namespace {
@@ -41,6 +43,7 @@ struct Size {
 constexpr Size kSizes[] = {{640, 360}, {1280, 720}};
 constexpr int kStartupRounds = 3, kFirstFrameRuns = 3, kRuntimeRepetitions = 5, kCaptureFps = 30;
 constexpr Size kCaptureSize = {640, 360};
+constexpr double kTourSlotSeconds = 2.5;  // each slot of the schedule in the show's tour
 
 using Clock = std::chrono::steady_clock;
 
@@ -347,6 +350,12 @@ int main(int argc, char** argv) {
     report.rows.insert(report.rows.end(), startup.begin(), startup.end());
     Progress("per-frame work outside the draw");
     for (BenchRow& row : RuntimeRows(largeFrameMedians)) report.rows.push_back(std::move(row));
+    if (!options.show.empty()) {
+        Progress("the show in a window, slot by slot");
+        for (BenchRow& row : ShowRows(options.show, options.work, kTourSlotSeconds)) {
+            report.rows.push_back(std::move(row));
+        }
+    }
     if (!options.audio.empty()) {
         if (options.track.empty() || options.monitor.empty()) Fail("--audio needs --track and --monitor");
         Progress("audio on the null sink");
