@@ -56,6 +56,8 @@ constexpr ShowFlag kFlags[] = {
      [](ShowOptions& o, std::string_view v, std::string&) { return o.frameLog = v, true; }},
 };
 
+constexpr size_t kUsageColumn = 25;  // where the descriptions of the usage start
+
 const ShowFlag* FindFlag(std::string_view name) {
     for (const ShowFlag& flag : kFlags) {
         if (name == flag.name) return &flag;
@@ -92,12 +94,11 @@ ShowCommand ParseShowOptions(int argc, const char* const* argv, ShowOptions& opt
 }
 
 std::string ShowUsage() {
-    constexpr size_t kColumn = 25;  // where the descriptions start
     const auto row = [](std::string head, std::string_view help) {
-        head.resize(kColumn, ' ');
+        head.resize(std::max(head.size() + 2, kUsageColumn), ' ');
         for (size_t start = 0, end = 0; start < help.size(); start = end + 1) {
             end = std::min(help.find('\n', start), help.size());
-            head += std::string(start == 0 ? 0 : kColumn, ' ') +
+            head += std::string(start == 0 ? 0 : kUsageColumn, ' ') +
                     std::string(help.substr(start, end - start)) + "\n";
         }
         return head;

@@ -151,6 +151,54 @@ test('the canvas follows the page; F and a double-click toggle full screen; Esca
   }
 });
 
+describe('a show drawn below the canvas size', () => {
+  test('at half scale the frame is drawn small and scaled up over the whole canvas', async () => {
+    // Scene1 at 14.5 s: a picture that is not the same upside down. Compared in 10x10-pixel means, which the
+    // detail lost at half size hardly moves.
+    const show = await openShow({ query: '?scale=0.5' });
+    try {
+      assert.equal(await waitForState(show.page, ['ready', 'failed']), 'ready');
+      const result = await show.page.evaluate((id) => {
+        Module._tesselune_test_seek(14.5);
+        const width = Module.canvas.width, height = Module.canvas.height, size = width * height * 4;
+        const pointer = Module._malloc(size * 2 + 12);
+        Module._tesselune_test_levels(pointer + size * 2);
+        const levels = Array.from(Module.HEAPF32.subarray((pointer + size * 2) >> 2, ((pointer + size * 2) >> 2) + 3));
+        Module._tesselune_test_show_frame(pointer);
+        Module._tesselune_test_draw(id, Module._tesselune_test_music_time(), ...levels, width, height, pointer + size);
+        const frame = Module.HEAPU8.slice(pointer, pointer + size);
+        const full = Module.HEAPU8.slice(pointer + size, pointer + size * 2);
+        Module._free(pointer);
+        const blocks = [width / 10, height / 10];
+        const mean = (pixels, bx, by, c) => {
+          let sum = 0;
+          for (let y = by * 10; y < by * 10 + 10; ++y) {
+            for (let x = bx * 10; x < bx * 10 + 10; ++x) sum += pixels[(y * width + x) * 4 + c];
+          }
+          return sum / 100;
+        };
+        let difference = 0, flipped = 0, count = 0;
+        for (let by = 0; by < blocks[1]; ++by) {
+          for (let bx = 0; bx < blocks[0]; ++bx) {
+            for (let c = 0; c < 3; ++c, ++count) {
+              difference += Math.abs(mean(frame, bx, by, c) - mean(full, bx, by, c));
+              flipped += Math.abs(mean(frame, bx, by, c) - mean(full, bx, blocks[1] - 1 - by, c));
+            }
+          }
+        }
+        const same = frame.every((value, i) => value === full[i]);
+        return { difference: difference / count, flipped: flipped / count, same };
+      }, SCENES.indexOf('Scene1'));
+      assert.ok(!result.same, 'not the full-size frame');
+      assert.ok(result.difference < 4, `mean difference ${result.difference} in 10x10 means`);
+      assert.ok(result.flipped > 20, `a picture that would show being upside down (${result.flipped})`);
+      assert.deepEqual(show.errors, []);
+    } finally {
+      await show.close();
+    }
+  });
+});
+
 describe('a browser or server that cannot play the show', () => {
   test('without WebGL 2 the page says so', async () => {
     const show = await openShow({
