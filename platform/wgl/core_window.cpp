@@ -16,6 +16,9 @@ constexpr char kTitle[] = "Tesselune";
 constexpr LONG kClientWidth = 1280, kClientHeight = 720;
 constexpr int kLeft = 32, kTop = 32;
 constexpr DWORD kStyle = WS_POPUPWINDOW | WS_MAXIMIZE;  // 0x81880000; shown once the context is set up
+// A pop-up may be minimised only with this bit (Wine's window manager side honours nothing else), and then
+// the show rests.
+constexpr DWORD kMinimisable = WS_MINIMIZEBOX;
 constexpr DWORD kExStyle = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;  // 0x40100
 constexpr UINT kClassStyle = CS_VREDRAW | CS_HREDRAW | CS_OWNDC;
 constexpr size_t kPathSize = 2048;
@@ -172,7 +175,7 @@ CoreWindow_wgl::CoreWindow_wgl(const WindowOptions& options) {
 
 void CoreWindow_wgl::OpenWindow(const WindowOptions& options) {
     const bool sized = options.width > 0 && options.height > 0;
-    const DWORD style = sized ? WS_OVERLAPPEDWINDOW : kStyle;
+    const DWORD style = sized ? WS_OVERLAPPEDWINDOW : kStyle | kMinimisable;
     RECT rect{0, 0, sized ? options.width : kClientWidth, sized ? options.height : kClientHeight};
     AdjustWindowRect(&rect, style, FALSE);
     const HINSTANCE instance = GetModuleHandleA(nullptr);
