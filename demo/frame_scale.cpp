@@ -1,5 +1,6 @@
 #include "demo/frame_scale.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -14,22 +15,39 @@ ScaleController::ScaleController(double fixed, double budget) : adaptive_(fixed 
     if (step_ > kSteps) step_ = kSteps;
 }
 
-double ScaleController::Predicted(double scale, double seconds, int step) {
+double ScaleController::Predicted(double scale, double sceneSeconds, int step) const {
     const double ratio = static_cast<double>(step) / kSteps / scale;
-    return seconds * ratio * ratio;
+    return sceneSeconds * ratio * ratio + (step < kSteps ? passSeconds_ : 0.0);
 }
 
-void ScaleController::Report(double scale, double seconds) {
-    if (!adaptive_ || !(scale > 0.0) || !(seconds >= 0.0)) return;
-    if (Predicted(scale, seconds, step_) > budget_) {
-        // Down at once, to the largest step with room to spare.
-        while (step_ > kMinimumStep && Predicted(scale, seconds, step_) > budget_ * kHeadroom) --step_;
+void ScaleController::Report(double scale, double sceneSeconds, double passSeconds) {
+    if (!adaptive_ || !(scale > 0.0) || !(sceneSeconds >= 0.0)) return;
+    if (scale < 1.0 && passSeconds >= 0.0) {
+        passTimes_[passCount_++ % kPassTimes] = passSeconds;
+        passSeconds_ = *std::min_element(passTimes_, passTimes_ + std::min(passCount_, kPassTimes));
+    }
+    const double room = budget_ * kHeadroom;
+    if (Predicted(scale, sceneSeconds, step_) > budget_) {
+        // At once to the largest step with room to spare: full size where the scene fits straight into the
+        // window (the pass alone may cost more than the scene), else the largest below with room, else the
+        // cheaper of the smallest and full size.
+        int step = kSteps;
+        if (Predicted(scale, sceneSeconds, kSteps) > room) {
+            step = step_;
+            while (step > kMinimumStep && Predicted(scale, sceneSeconds, step) > room) --step;
+            if (Predicted(scale, sceneSeconds, kSteps) < Predicted(scale, sceneSeconds, step)) step = kSteps;
+        }
+        step_ = step;
         cheapFrames_ = 0;
         return;
     }
-    if (step_ < kSteps && Predicted(scale, seconds, step_ + 1) <= budget_ * kHeadroom) {
+    // Up one step, or straight to full size where that fits and the step does not (drawing straight into the
+    // window saves the pass).
+    int up = step_ + 1;
+    if (up < kSteps && Predicted(scale, sceneSeconds, up) > room) up = kSteps;
+    if (step_ < kSteps && Predicted(scale, sceneSeconds, up) <= room) {
         if (++cheapFrames_ >= kUpFrames) {
-            ++step_;
+            step_ = up;
             cheapFrames_ = 0;
         }
     } else {

@@ -20,16 +20,23 @@ public:
     double Scale() const { return static_cast<double>(step_) / kSteps; }
     // Whether the frames' times are wanted at all.
     bool Adaptive() const { return adaptive_; }
-    // A frame drawn at `scale` took `seconds`. The time of a frame goes with its pixels, so with the square
-    // of its scale; times arrive a frame or two late, at whatever scale that frame had.
-    void Report(double scale, double seconds);
+    // A frame drawn at `scale` took `sceneSeconds` to draw its scene and `passSeconds` to scale it up over
+    // the window (nothing at scale 1). The scene's time goes with its pixels, so with the square of the
+    // scale; the pass costs the same at any scale below 1. Times arrive a frame or two late, at whatever
+    // scale that frame had.
+    void Report(double scale, double sceneSeconds, double passSeconds);
 
 private:
-    // The time a frame drawn at `scale` in `seconds` would take at step `step`.
-    static double Predicted(double scale, double seconds, int step);
+    // The time a frame whose scene took `sceneSeconds` at `scale` would take at step `step`.
+    double Predicted(double scale, double sceneSeconds, int step) const;
 
     bool adaptive_;
     double budget_;
     int step_ = kSteps;
     int cheapFrames_ = 0;
+    // The pass's cost: the least of its last kPassTimes times, as a stall can only add to it.
+    static constexpr int kPassTimes = 32;
+    double passTimes_[kPassTimes] = {};
+    int passCount_ = 0;
+    double passSeconds_ = 0.0;
 };

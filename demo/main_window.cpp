@@ -96,13 +96,14 @@ void MainWindow::OnDraw() {
     DrawShowFrame(
         size.width, size.height, [this] { return ReadMusic(); },
         [&](double now) { return scene = SelectScene(time = now); });
+    if (timer_) timer_->Split();
     target_.End();
     if (timer_) {
         // A scene's first frame also pays for the driver's preparing its program: its time tells nothing of
         // the next.
         timer_->End(scene == lastScene_);
-        double drawnScale = 0.0, seconds = 0.0;
-        while (timer_->Read(drawnScale, seconds)) scale_.Report(drawnScale, seconds);
+        FrameTimer::Times times;
+        while (timer_->Read(times)) scale_.Report(times.scale, times.sceneSeconds, times.passSeconds);
     }
     lastScene_ = scene;
     SwapFrame();

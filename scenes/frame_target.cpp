@@ -101,15 +101,18 @@ void FrameTarget::Prepare() {
 
 FrameTimer::FrameTimer() : gpuTimer_(HasGpuTimer()) {
     if (!gpuTimer_) return;
-    GLuint queries[kQueries];
-    gl::GenQueries(kQueries, queries);
-    for (int i = 0; i < kQueries; ++i) spans_[i].query = queries[i];
+    GLuint queries[kFrames * 2];
+    gl::GenQueries(kFrames * 2, queries);
+    for (int i = 0; i < kFrames; ++i) {
+        spans_[i].scene = queries[i * 2];
+        spans_[i].pass = queries[i * 2 + 1];
+    }
 }
 
 void FrameTimer::Begin(double scale) {
     if (!gpuTimer_) {
         startSeconds_ = Now();
-        finishedScale_ = scale;
+        finished_.scale = scale;
         measuring_ = true;
         return;
     }
@@ -117,7 +120,18 @@ void FrameTimer::Begin(double scale) {
     measuring_ = !span.pending;  // all in flight: this frame goes unmeasured rather than wait
     if (!measuring_) return;
     span.scale = scale;
-    gl::BeginQuery(kTimeElapsed, span.query);
+    gl::BeginQuery(kTimeElapsed, span.scene);
+}
+
+void FrameTimer::Split() {
+    if (!measuring_) return;
+    if (!gpuTimer_) {
+        glFinish();
+        splitSeconds_ = Now();
+        return;
+    }
+    gl::EndQuery(kTimeElapsed);
+    gl::BeginQuery(kTimeElapsed, spans_[next_].pass);
 }
 
 void FrameTimer::End(bool counts) {
@@ -125,31 +139,32 @@ void FrameTimer::End(bool counts) {
     measuring_ = false;
     if (!gpuTimer_) {
         glFinish();
-        finishedSeconds_ = counts ? Now() - startSeconds_ : -1.0;
+        finished_.sceneSeconds = counts ? splitSeconds_ - startSeconds_ : -1.0;
+        finished_.passSeconds = Now() - splitSeconds_;
         return;
     }
     gl::EndQuery(kTimeElapsed);
     spans_[next_].pending = true;
     spans_[next_].counts = counts;
-    next_ = (next_ + 1) % kQueries;
+    next_ = (next_ + 1) % kFrames;
 }
 
-bool FrameTimer::Read(double& scale, double& seconds) {
+bool FrameTimer::Read(Times& times) {
     if (!gpuTimer_) {
-        if (finishedSeconds_ < 0.0) return false;
-        scale = finishedScale_;
-        seconds = finishedSeconds_;
-        finishedSeconds_ = -1.0;
+        if (finished_.sceneSeconds < 0.0) return false;
+        times = finished_;
+        finished_.sceneSeconds = -1.0;
         return true;
     }
     // The oldest span in flight: the queries finish in the order they were issued.
-    for (int k = 0; k < kQueries; ++k) {
-        Span& span = spans_[(next_ + k) % kQueries];
+    for (int k = 0; k < kFrames; ++k) {
+        Span& span = spans_[(next_ + k) % kFrames];
         if (!span.pending) continue;
-        GLuint available = 0, nanoseconds = 0;
-        gl::GetQueryObjectuiv(span.query, GL_QUERY_RESULT_AVAILABLE, &available);
+        GLuint available = 0, scene = 0, pass = 0;
+        gl::GetQueryObjectuiv(span.pass, GL_QUERY_RESULT_AVAILABLE, &available);
         if (!available) return false;
-        gl::GetQueryObjectuiv(span.query, GL_QUERY_RESULT, &nanoseconds);
+        gl::GetQueryObjectuiv(span.scene, GL_QUERY_RESULT, &scene);
+        gl::GetQueryObjectuiv(span.pass, GL_QUERY_RESULT, &pass);
         span.pending = false;
         if (!span.counts) continue;
 #ifdef __EMSCRIPTEN__
@@ -158,8 +173,7 @@ bool FrameTimer::Read(double& scale, double& seconds) {
         glGetIntegerv(kGpuDisjoint, &disjoint);
         if (disjoint) return false;
 #endif
-        scale = span.scale;
-        seconds = nanoseconds * 1e-9;
+        times = {span.scale, scene * 1e-9, pass * 1e-9};
         return true;
     }
     return false;

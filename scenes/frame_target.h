@@ -27,28 +27,37 @@ private:
     uint32_t windowFramebuffer_ = 0;                        // bound again for the pass over the window
 };
 
-// The time frames take, measured with the GPU's timer where the context has one (read back a frame or two
-// later, never waited for) and otherwise by waiting for each frame to finish.
+// The time frames take, in two parts: the scene, and the pass over the window that follows it. Measured with
+// the GPU's timer where the context has one (read back a frame or two later, never waited for) and otherwise
+// by waiting for each part to finish.
 class FrameTimer {
 public:
+    struct Times {
+        double scale = 0.0, sceneSeconds = 0.0, passSeconds = 0.0;
+    };
+
     FrameTimer();  // on the current context
     void Begin(double scale);
-    // `counts` false: the frame's time is not to be read.
+    // The scene is drawn; the pass begins.
+    void Split();
+    // `counts` false: the frame's times are not to be read.
     void End(bool counts);
-    // The scale and seconds of a measured frame that has not been read yet; false when there is none.
-    bool Read(double& scale, double& seconds);
+    // The times of a measured frame that has not been read yet; false when there is none.
+    bool Read(Times& times);
 
 private:
-    static constexpr int kQueries = 4;
+    static constexpr int kFrames = 4;
     struct Span {
-        uint32_t query = 0;
+        uint32_t scene = 0, pass = 0;  // the queries
         double scale = 0.0;
         bool pending = false;
         bool counts = false;
     };
     bool gpuTimer_ = false;
-    Span spans_[kQueries];
+    Span spans_[kFrames];
     int next_ = 0;            // the span the next frame uses
     bool measuring_ = false;  // Begin started a measurement that End closes
-    double startSeconds_ = 0.0, finishedScale_ = 0.0, finishedSeconds_ = -1.0;  // without a timer
+    // Without a timer: the frame being measured, and the last one measured (sceneSeconds < 0: none).
+    double startSeconds_ = 0.0, splitSeconds_ = 0.0;
+    Times finished_{0.0, -1.0, 0.0};
 };
