@@ -41,10 +41,8 @@ void ScaleController::Report(double scale, double sceneSeconds, double passSecon
         cheapFrames_ = 0;
         return;
     }
-    // Up one step, or straight to full size where that fits and the step does not (drawing straight into the
-    // window saves the pass).
-    int up = step_ + 1;
-    if (up < kSteps && Predicted(scale, sceneSeconds, up) > room) up = kSteps;
+    // Up to full size where the scene fits straight into the window with room to spare, else one step.
+    const int up = Predicted(scale, sceneSeconds, kSteps) <= room ? kSteps : step_ + 1;
     if (step_ < kSteps && Predicted(scale, sceneSeconds, up) <= room) {
         if (++cheapFrames_ >= kUpFrames) {
             step_ = up;

@@ -1,7 +1,7 @@
 // The share of the window's width and height the show draws its scenes at, chosen frame by frame from the
-// time the frames took so that the display's rate holds: down at once when a frame runs long, up one step at
-// a time once frames have stayed cheap for a while, never below a quarter, and exactly 1 whenever the GPU
-// keeps up.
+// time the frames took so that the display's rate holds: down at once when a frame runs long, up (a step, or
+// to full size where that fits) once frames have stayed cheap for a while, never below a quarter, and exactly
+// 1 whenever the GPU keeps up.
 #pragma once
 
 class ScaleController {

@@ -38,16 +38,26 @@ TEST(ScaleController, StepsDownAtOnceAndUpSlowly) {
     const double down = controller.Scale();
     EXPECT_LE(down * down * kBudget * 4.0, kBudget * ScaleController::kHeadroom);
     EXPECT_GE(down, 0.4);
-    // Cheap frames again: one step up only after a run of them, and the run starts over after a long frame.
-    FakeFrames frames{controller, kBudget * 0.5};
+    // Frames a little over the budget at full size: one step up only after a run of them with room for the
+    // step, and the run starts over after a long frame.
+    FakeFrames frames{controller, kBudget * 1.2};
     frames.Run(ScaleController::kUpFrames - 1);
     EXPECT_EQ(controller.Scale(), down);
     frames.Run(1);
-    EXPECT_EQ(controller.Scale(), down + 1.0 / ScaleController::kSteps);
+    const double step = 1.0 / ScaleController::kSteps;
+    EXPECT_EQ(controller.Scale(), down + step);
     // The time of a frame drawn before the step, arriving late, takes nothing back.
-    controller.Report(down, kBudget * 0.5 * down * down, 0.0);
-    EXPECT_EQ(controller.Scale(), down + 1.0 / ScaleController::kSteps);
-    frames.Run(2000);
+    controller.Report(down, kBudget * 1.2 * down * down, 0.0);
+    EXPECT_EQ(controller.Scale(), down + step);
+    frames.Run(ScaleController::kUpFrames / 2);
+    controller.Report(controller.Scale(), kBudget * 1.1, 0.0);  // a long frame
+    EXPECT_LT(controller.Scale(), down + step);
+    const double after = controller.Scale();
+    frames.Run(ScaleController::kUpFrames - 1);
+    EXPECT_EQ(controller.Scale(), after);
+    // Cheap frames: after a run of them straight to full size, where they fit with room to spare.
+    frames.fullFrame = kBudget * 0.5;
+    frames.Run(ScaleController::kUpFrames);
     EXPECT_EQ(controller.Scale(), 1.0);
 }
 
