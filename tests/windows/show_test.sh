@@ -132,6 +132,23 @@ music_on_null_sink)
     [ "$code" = 0 ] || fail "Escape ended the playing show with exit code $code"
     [ ! -s "$work/stdout" ] || fail "standard output: '$(cat "$work/stdout")'"
     ;;
+command_line)
+    # WinMain takes the same command line as the Linux program: its usage, its version, and one line with exit
+    # code 2 for a wrong option, all without a window.
+    start_xvfb 1280x720x24
+    for args in --help "--window 640x360 -h" --version "--scale 2" --dance; do
+        # shellcheck disable=SC2086
+        start_show $args
+        await_exit
+        out=$(tr -d '\r' <"$work/stdout") err=$(tr -d '\r' <"$work/stderr" | grep -v -e '^ALSA' -e '^wine' || true)
+        case "$args" in
+        *-h | --help) [ "$code" = 0 ] && [[ $out == "usage: tesselune"* ]] || fail "$args: exit $code, '$out'" ;;
+        --version) [ "$code" = 0 ] && [[ $out =~ ^tesselune\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "$args: exit $code, '$out'" ;;
+        *) [ "$code" = 2 ] && [ -z "$out" ] && [ "$(wc -l <<<"$err")" = 1 ] && [[ $err == "tesselune: "* ]] ||
+            fail "$args: exit $code, standard output '$out', standard error '$err'" ;;
+        esac
+    done
+    ;;
 startup_failure)
     # An X server without GLX: Wine has no pixel format with OpenGL to give.
     start_xvfb 1280x720x24 -extension GLX
