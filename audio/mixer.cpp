@@ -103,7 +103,7 @@ std::optional<ChannelState> Mixer::Find(Handle handle) {
 }
 
 void Mixer::Render(float* stereo, int frames, int queued) {
-    std::fill(stereo, stereo + 2 * frames, 0.0f);
+    if (stereo != nullptr) std::fill(stereo, stereo + 2 * frames, 0.0f);
     std::lock_guard lock(mutex_);
     const int64_t mixed = clock_.Mixed();
     clock_.Callback(frames, queued);
@@ -121,6 +121,14 @@ int64_t Mixer::TrackFrame(const TrackStream& stream, int64_t deviceFrames) {
 void Mixer::MixInto(const Channel& channel, int64_t offset, float* stereo, int frames) {
     TrackStream& stream = *channel.stream;
     const int rate = stream.SampleRate(), channels = stream.Channels();
+    const auto history = static_cast<int64_t>(TrackStream::kHistorySeconds * rate);
+    if (stereo == nullptr) {
+        // Played elsewhere: the frames from the last one played on are kept decoded, for the spectrum.
+        const int64_t last = TrackFrame(stream, offset + frames);
+        stream.Release(last - history);
+        stream.AwaitDecoded(last + 1, kUnderrunWait);
+        return;
+    }
     // The track frames under these device frames, and the one after the last for the interpolation.
     const int64_t first = TrackFrame(stream, offset);
     const int64_t count = TrackFrame(stream, offset + frames - 1) + 2 - first;
@@ -143,7 +151,6 @@ void Mixer::MixInto(const Channel& channel, int64_t offset, float* stereo, int f
         stereo[2 * i] += s.left;
         stereo[2 * i + 1] += s.right;
     }
-    const auto history = static_cast<int64_t>(TrackStream::kHistorySeconds * rate);
     stream.Release(first - history);
 }
 

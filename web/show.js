@@ -1,17 +1,22 @@
-// The page of the show: it checks for WebGL 2, downloads and decodes the track, starts the program
-// (tesselune.js and tesselune.wasm), waits for a click to start the sound, and shows the closing card when the
+// The page of the show: it checks for WebGL 2, starts the program (tesselune.js and tesselune.wasm) and the
+// soundtrack's download at once (web/track.js decodes it as it arrives), lets the program build its scenes
+// once the track's first seconds are there, waits for the start button, and shows the closing card when the
 // program ends. Module.audio is the Web Audio side of audio/web/web_audio.cpp.
 'use strict';
 (() => {
   const TRACK = 'Resource/Glacierhorn.mp3';
   const PROGRAM = 'tesselune.js';
+  // The show plays the track up to its end at 206.87 s (kShowEnd), and reads one spectrum (kFftSize frames)
+  // from the last frame heard: the page decodes no more of it.
+  const SHOW_END = 206.87;
+  const SPECTRUM_FRAMES = 2048;
   const $ = (id) => document.getElementById(id);
   const CARDS = ['status', 'start', 'message', 'end'];
 
-  // Shows one card over the canvas (or none), with `text` as its only paragraph when given.
+  // Shows one card over the canvas (or none), with `text` as its text when given.
   function showCard(id, text) {
     for (const card of CARDS) $(card).hidden = card !== id;
-    if (text !== undefined) $(id).textContent = text;
+    if (text !== undefined) ($(`${id}-text`) ?? $(id)).textContent = text;
   }
 
   let failed = false;
@@ -23,52 +28,83 @@
 
   const audio = {
     context: null,
-    tracks: new Map(), // decoded AudioBuffers by path
-    nodes: new Map(), // the source node of each playing channel, by handle
-    anchorContext: -1, // the context time last seen, and the page clock when it was first seen
+    tracks: new Map(), // Soundtrack.Track by path
+    playing: new Map(), // each playing channel by handle: its track, the context time of its first frame, its nodes
+    clock: { value: 0, at: null }, // the heard time last given, and the page's clock then
+    anchorContext: -1, // without output timestamps: the context time last seen, and the page's clock then
     anchorClock: 0,
-    lastHeard: 0,
 
     open() { return this.context !== null; },
-    channels(path) { const b = this.tracks.get(path); return b ? b.numberOfChannels : 0; },
-    rate(path) { return this.tracks.get(path).sampleRate; },
-    frames(path) { return this.tracks.get(path).length; },
-    copy(path, channel, first, count, pointer) {
-      const samples = this.tracks.get(path).getChannelData(channel).subarray(first, first + count);
-      Module.HEAPF32.set(samples, pointer >> 2);
-    },
+    channels(path) { return this.tracks.get(path)?.channels ?? 0; },
+    rate(path) { return this.tracks.get(path).rate; },
+    read(path, first, count, pointer) { return this.tracks.get(path).read(first, count, Module.HEAPF32, pointer >> 2); },
+    // Plays the track from `offset` seconds, now: the pieces decoded so far, and each one as it is joined.
     play(handle, path, offset) {
       this.stop(handle);
-      const node = this.context.createBufferSource();
-      node.buffer = this.tracks.get(path);
-      node.connect(this.context.destination);
-      node.start(0, offset);
-      this.nodes.set(handle, node);
+      const channel = { track: this.tracks.get(path), base: this.context.currentTime - offset, nodes: new Set() };
+      this.playing.set(handle, channel);
+      for (const piece of channel.track.pieces) this.schedule(channel, piece);
+    },
+    // One piece at its place in the channel's time, or from where the channel is now when that has begun.
+    schedule(channel, piece) {
+      const context = this.context, now = context.currentTime;
+      const start = channel.base + piece.first / context.sampleRate;
+      if (start + piece.buffer.duration <= now) return;
+      const node = context.createBufferSource();
+      node.buffer = piece.buffer;
+      node.connect(context.destination);
+      node.onended = () => {
+        node.disconnect();
+        channel.nodes.delete(node);
+      };
+      if (start >= now) node.start(start);
+      else node.start(now, now - start);
+      channel.nodes.add(node);
+    },
+    joined(track, piece) {
+      for (const channel of this.playing.values()) if (channel.track === track) this.schedule(channel, piece);
     },
     stop(handle) {
-      const node = this.nodes.get(handle);
-      if (!node) return;
-      node.stop();
-      node.disconnect();
-      this.nodes.delete(handle);
+      const channel = this.playing.get(handle);
+      if (!channel) return;
+      for (const node of channel.nodes) {
+        node.onended = null;
+        node.stop();
+        node.disconnect();
+      }
+      this.playing.delete(handle);
     },
-    stopAll() { for (const handle of [...this.nodes.keys()]) this.stop(handle); },
+    stopAll() { for (const handle of [...this.playing.keys()]) this.stop(handle); },
     now() { return this.context ? this.context.currentTime : 0; },
-    // The context time being heard: its current time less the output latency. The current time moves in
-    // steps of what the context renders at once; between steps the page's clock carries it on (at most
-    // 0.1 s), and it never goes back.
+    // The context time being heard now. The output's timestamp says which context time it played when;
+    // between its updates, and through their jitter, a clock at the page's rate follows it (within a quarter
+    // of a second, or at once where it is 50 ms off). It holds while the context does not run, and never goes
+    // back.
     heard() {
+      const context = this.context, clock = this.clock;
+      if (!context || context.state !== 'running') return clock.value;
+      const now = performance.now() / 1000;
+      const estimate = this.output(now);
+      let value = estimate;
+      if (clock.at !== null) {
+        const predicted = clock.value + (now - clock.at), error = estimate - predicted;
+        value = Math.abs(error) > 0.05 ? estimate : predicted + error * (1 - Math.exp(-(now - clock.at) / 0.25));
+      }
+      clock.at = now;
+      clock.value = Math.max(clock.value, value, 0);
+      return clock.value;
+    },
+    // The context time the output plays at the page's time `now` (seconds), carried on at most 0.1 s past
+    // what the browser last said. Without output timestamps: the context's time less its output latency.
+    output(now) {
       const context = this.context;
-      if (!context) return 0;
-      const clock = performance.now() / 1000;
+      const stamp = context.getOutputTimestamp?.();
+      if (stamp?.performanceTime > 0) return stamp.contextTime + Math.min(now - stamp.performanceTime / 1000, 0.1);
       if (context.currentTime !== this.anchorContext) {
         this.anchorContext = context.currentTime;
-        this.anchorClock = clock;
+        this.anchorClock = now;
       }
-      const carried = context.state === 'running' ? Math.min(clock - this.anchorClock, 0.1) : 0;
-      const heard = this.anchorContext + carried - (context.outputLatency || 0);
-      this.lastHeard = Math.max(this.lastHeard, heard, 0);
-      return this.lastHeard;
+      return this.anchorContext + Math.min(now - this.anchorClock, 0.1) - (context.outputLatency || 0);
     },
   };
 
@@ -89,12 +125,19 @@
     print: (text) => console.log(text),
     printErr: (text) => console.warn(text),
     reportFailure: fail,
+    // The program builds its scenes once the track's first seconds are there, so that its music starts with
+    // them.
+    preRun: [() => {
+      Module.addRunDependency('soundtrack');
+      audio.tracks.get(TRACK).firstSeconds.then(() => Module.removeRunDependency('soundtrack'), () => {});
+    }],
     // The first frame is on the canvas.
     showReady() {
-      performance.mark('first-frame');
+      performance.mark('ready');
       if (failed) return;
       document.body.dataset.state = 'ready';
       showCard('start');
+      $('start-button').focus();
     },
     // The program's exit (Escape, the end of the music, a failed start): the closing card. The runtime ends
     // the program this way too when an error escapes it, which the page shows instead.
@@ -129,25 +172,12 @@
     }
   }
 
-  async function decodeTrack() {
-    let response;
-    try {
-      response = await fetch(TRACK);
-    } catch (error) {
-      throw new Error(`The soundtrack could not be downloaded (${TRACK}: ${error.message}).`);
+  function load() {
+    if (location.protocol === 'file:') {
+      fail('This page has to be served, not opened from disk: run scripts/web serve in the project and open '
+        + 'the address it prints, or put this folder on any static web server.');
+      return;
     }
-    if (!response.ok) {
-      throw new Error(`The soundtrack could not be downloaded (${TRACK}: HTTP ${response.status}).`);
-    }
-    const bytes = await response.arrayBuffer();
-    try {
-      return await audio.context.decodeAudioData(bytes);
-    } catch (error) {
-      throw new Error(`The soundtrack could not be decoded (${TRACK}: ${error.message}).`);
-    }
-  }
-
-  async function load() {
     if (!hasWebGL2()) {
       fail('This show needs WebGL 2, which this browser does not offer or has turned off.');
       return;
@@ -165,22 +195,35 @@
       return;
     }
     audio.context.suspend();
-    showCard('status', 'Loading the soundtrack…');
-    try {
-      audio.tracks.set(TRACK, await decodeTrack());
-      performance.mark('track-decoded');
-    } catch (error) {
-      fail(error.message);
-      return;
-    }
-    showCard('status', 'Building the scenes…');
+    // The soundtrack and the program download at once; the program waits for the track's first seconds.
+    const progress = $('progress');
+    const track = new Soundtrack.Track(audio.context, TRACK, Math.floor(SHOW_END * 44100) + 1 + SPECTRUM_FRAMES, {
+      onProgress(received, total) {
+        if (!total) return;
+        progress.value = received / total;
+        $('status-text').textContent = `Loading… ${Math.floor((100 * received) / total)} %`;
+      },
+      onPiece: (piece) => audio.joined(track, piece),
+    });
+    audio.tracks.set(TRACK, track);
+    track.firstSeconds.catch((error) => fail(error.message));
     const program = document.createElement('script');
     program.src = PROGRAM;
     program.onerror = () => fail(`The show's program could not be downloaded (${PROGRAM}).`);
     document.body.appendChild(program);
   }
 
-  $('start').addEventListener('click', start);
+  // No key reaches the program before the show starts: Escape on the start card leaves the page as it is.
+  // The start button still takes Enter and Space, which the browser turns into its click.
+  for (const type of ['keydown', 'keyup']) {
+    window.addEventListener(type, (event) => {
+      if (document.body.dataset.state !== 'running') event.stopImmediatePropagation();
+    }, true);
+  }
+  // The button, or a click or tap anywhere on the start card but on its other controls.
+  $('start').addEventListener('click', (event) => {
+    if (event.target === $('start-button') || !event.target.closest('a, button, input, label, select')) start();
+  });
   $('canvas').addEventListener('dblclick', toggleFullScreen);
   window.addEventListener('keydown', (event) => {
     if ((event.key === 'f' || event.key === 'F') && !event.ctrlKey && !event.altKey && !event.metaKey) {
