@@ -19,8 +19,10 @@
     if (text !== undefined) ($(`${id}-text`) ?? $(id)).textContent = text;
   }
 
+  // The first failure stays on the page: what follows from it says less.
   let failed = false;
   function fail(text) {
+    if (failed) return;
     failed = true;
     document.body.dataset.state = 'failed';
     showCard('message', text);
@@ -129,11 +131,12 @@
     // them.
     preRun: [() => {
       Module.addRunDependency('soundtrack');
-      audio.tracks.get(TRACK).firstSeconds.then(() => Module.removeRunDependency('soundtrack'), () => {});
+      audio.tracks.get(TRACK).firstSeconds.then(() => failed || Module.removeRunDependency('soundtrack'), () => {});
     }],
     // The first frame is on the canvas.
     showReady() {
       performance.mark('ready');
+      audio.tracks.get(TRACK).decodeRest();
       if (failed) return;
       document.body.dataset.state = 'ready';
       showCard('start');
@@ -178,26 +181,13 @@
         + 'the address it prints, or put this folder on any static web server.');
       return;
     }
-    if (!hasWebGL2()) {
-      fail('This show needs WebGL 2, which this browser does not offer or has turned off.');
-      return;
-    }
     if (typeof AudioContext !== 'function') {
       fail('This show needs Web Audio, which this browser does not offer.');
       return;
     }
-    // The track is decoded at the output's rate, so that the samples are the file's own. The context is
-    // suspended until the click that starts the show, in browsers that would let it run before.
-    try {
-      audio.context = new AudioContext({ sampleRate: 44100 });
-    } catch (error) {
-      fail(`This browser cannot play sound at 44100 Hz (${error.message}).`);
-      return;
-    }
-    audio.context.suspend();
     // The soundtrack and the program download at once; the program waits for the track's first seconds.
     const progress = $('progress');
-    const track = new Soundtrack.Track(audio.context, TRACK, Math.floor(SHOW_END * 44100) + 1 + SPECTRUM_FRAMES, {
+    const track = new Soundtrack.Track(TRACK, 44100, Math.floor(SHOW_END * 44100) + 1 + SPECTRUM_FRAMES, {
       onProgress(received, total) {
         if (!total) return;
         progress.value = received / total;
@@ -206,10 +196,28 @@
       onPiece: (piece) => audio.joined(track, piece),
     });
     audio.tracks.set(TRACK, track);
-    track.firstSeconds.catch((error) => fail(error.message));
+    track.firstSeconds.then(() => performance.mark('first-seconds'), (error) => fail(error.message));
     const program = document.createElement('script');
     program.src = PROGRAM;
     program.onerror = () => fail(`The show's program could not be downloaded (${PROGRAM}).`);
+    // The checks hold the page a moment (its first WebGL context starts the browser's GPU process, the audio
+    // context its output): they wait until the program runs, so that its compilation and the track's
+    // decoding go on meanwhile.
+    program.onload = () => {
+      if (!hasWebGL2()) {
+        fail('This show needs WebGL 2, which this browser does not offer or has turned off.');
+        return;
+      }
+      // The track is decoded at the output's rate, so that the samples are the file's own. The context is
+      // suspended until the click that starts the show, in browsers that would let it run before.
+      try {
+        audio.context = new AudioContext({ sampleRate: 44100 });
+      } catch (error) {
+        fail(`This browser cannot play sound at 44100 Hz (${error.message}).`);
+        return;
+      }
+      audio.context.suspend();
+    };
     document.body.appendChild(program);
   }
 

@@ -60,13 +60,14 @@ window.Soundtrack = (() => {
       end: frames ? frames * header.samples - padding + DECODER_DELAY : Infinity };
   }
 
-  // A track being loaded from `path` into `context`'s rate, `wanted` frames of it at most. `onProgress`
-  // (bytes received, bytes in all or 0) follows the download; `onPiece` (piece) each piece as it is joined.
+  // A track being loaded from `path` at `rate` (the output's: decoding resamples to it), `wanted` frames of it
+  // at most. It decodes on an offline context of its own, which needs no audio device. `onProgress` (bytes
+  // received, bytes in all or 0) follows the download; `onPiece` (piece) each piece as it is joined.
   class Track {
-    constructor(context, path, wanted, { onProgress = () => {}, onPiece = () => {} } = {}) {
-      Object.assign(this, { context, path, wanted, onProgress, onPiece });
+    constructor(path, rate, wanted, { onProgress = () => {}, onPiece = () => {} } = {}) {
+      Object.assign(this, { path, rate, wanted, onProgress, onPiece });
+      this.decoder = new OfflineAudioContext(1, 1, rate);
       this.channels = 0;
-      this.rate = context.sampleRate;
       this.pieces = []; // { first, buffer }: the frames decoded so far, in order, with no gap
       this.frames = 0;
       this.complete = false;
@@ -81,6 +82,9 @@ window.Soundtrack = (() => {
       this.running = 0; // decodings under way
       this.waiting = []; // the starts of those waiting for their turn
       this.downloaded = false;
+      // The pieces past the first seconds wait for decodeRest(), so that they leave the cores to the
+      // program's start.
+      this.rest = new Promise((resolve) => { this.decodeRest = resolve; });
       this.firstSeconds = new Promise((resolve, reject) => Object.assign(this, { started: resolve, failed: reject }));
       this.whole = new Promise((resolve) => { this.completed = resolve; });
       this.firstSeconds.catch(() => {});
@@ -225,7 +229,8 @@ window.Soundtrack = (() => {
       const keepFrom = Math.max(first * samples, this.tag.skip);
       const keepTo = Math.min(end * samples, this.tag.end, this.tag.skip + this.wanted);
       const previous = this.decoding.at(-1) ?? Promise.resolve();
-      const decoded = this.throttle(() => this.context.decodeAudioData(bytes.buffer)).then((buffer) => {
+      const turn = keepFrom - this.tag.skip < FIRST_SECONDS * this.rate ? Promise.resolve() : this.rest;
+      const decoded = turn.then(() => this.throttle(() => this.decoder.decodeAudioData(bytes.buffer))).then((buffer) => {
         if (buffer.length !== (end - from) * samples) throw new Error(`${buffer.length} samples from ${end - from} frames`);
         return this.cut(buffer, keepFrom - from * samples, keepTo - from * samples);
       });
@@ -250,7 +255,8 @@ window.Soundtrack = (() => {
     // Samples [from, to) of `buffer` as a buffer of their own.
     cut(buffer, from, to) {
       if (to <= from) return null;
-      const piece = this.context.createBuffer(buffer.numberOfChannels, to - from, buffer.sampleRate);
+      const piece = new AudioBuffer({ numberOfChannels: buffer.numberOfChannels, length: to - from,
+        sampleRate: buffer.sampleRate });
       for (let c = 0; c < buffer.numberOfChannels; ++c) {
         piece.copyToChannel(buffer.getChannelData(c).subarray(from, to), c);
       }
@@ -270,7 +276,7 @@ window.Soundtrack = (() => {
     async decodeWhole() {
       let buffer;
       try {
-        buffer = await this.context.decodeAudioData(this.bytes.buffer.slice(0, this.received));
+        buffer = await this.decoder.decodeAudioData(this.bytes.buffer.slice(0, this.received));
       } catch (error) {
         throw new Error(`The soundtrack could not be decoded (${this.path}: ${error.message}).`);
       }

@@ -2,7 +2,7 @@
 // the ways the show starts and ends, and the messages of a browser or a server that cannot play it.
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { mkdtempSync, rmSync, statSync } from 'node:fs';
+import { mkdtempSync, readFileSync, rmSync, statSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
@@ -216,7 +216,8 @@ test('keys and a tap before the start do nothing; on a touch screen the hints sa
     await show.page.keyboard.press('Space');
     assert.equal(await waitForState(show.page, ['running', 'failed']), 'running');
     // The show runs on: no Escape from before the start is played back.
-    await show.page.waitForFunction(() => Module._tesselune_test_music_time() > 0.3, { timeout: 15000 });
+    await show.page.waitForFunction(() => Module._tesselune_test_music_time() > 0.3
+      || document.body.dataset.state !== 'running', { timeout: 15000 });
     assert.deepEqual(await state(), { state: 'running', exit: null, full: false });
     await show.page.keyboard.press('Escape');
     assert.equal(await waitForState(show.page, ['ended', 'failed'], 15000), 'ended');
@@ -224,6 +225,32 @@ test('keys and a tap before the start do nothing; on a touch screen the hints sa
   } finally {
     release();
     await show.close();
+  }
+});
+
+test('of a track longer than the show, the page downloads and decodes only what the show plays', async () => {
+  // The track twice over (the second time without its first frame, the Info tag: 626 bytes at 192 kbit/s
+  // and 44100 Hz), 7 minutes.
+  const work = mkdtempSync(join(tmpdir(), 'tesselune-web-'));
+  const bytes = readFileSync(join(site, TRACK));
+  const FIRST_FRAME_BYTES = 626;
+  assert.deepEqual([...bytes.subarray(FIRST_FRAME_BYTES, FIRST_FRAME_BYTES + 2)], [0xff, 0xfb]);
+  const long = join(work, 'long.mp3');
+  writeFileSync(long, Buffer.concat([bytes, bytes.subarray(FIRST_FRAME_BYTES)]));
+  const show = await openShow({ files: { [TRACK]: long } });
+  try {
+    assert.equal(await waitForState(show.page, ['ready', 'failed']), 'ready');
+    const track = await show.page.evaluate(async (path) => {
+      const loaded = Module.audio.tracks.get(path);
+      await loaded.whole;
+      return { frames: loaded.frames, received: loaded.received, shown: Module._tesselune_test_show_frames() };
+    }, TRACK);
+    assert.equal(track.frames, track.shown);
+    // The download stops with the chunk that holds the show's end.
+    assert.ok(track.received < 1.5 * bytes.length, `${track.received} bytes of ${2 * bytes.length} downloaded`);
+  } finally {
+    await show.close();
+    rmSync(work, { recursive: true, force: true });
   }
 });
 
