@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "audio/spectrum.h"
+
 namespace audio {
 namespace {
 
@@ -123,10 +125,10 @@ void Mixer::MixInto(const Channel& channel, int64_t offset, float* stereo, int f
     const int rate = stream.SampleRate(), channels = stream.Channels();
     const auto history = static_cast<int64_t>(TrackStream::kHistorySeconds * rate);
     if (stereo == nullptr) {
-        // Played elsewhere: the frames from the last one played on are kept decoded, for the spectrum.
+        // Played elsewhere: one spectrum's frames from the last one played are kept decoded.
         const int64_t last = TrackFrame(stream, offset + frames);
         stream.Release(last - history);
-        stream.AwaitDecoded(last + 1, kUnderrunWait);
+        stream.AwaitDecoded(last + kFftSize, kUnderrunWait);
         return;
     }
     // The track frames under these device frames, and the one after the last for the interpolation.

@@ -81,7 +81,6 @@ window.Soundtrack = (() => {
       this.decoding = []; // the pieces being decoded (promises of their joining), in order
       this.running = 0; // decodings under way
       this.waiting = []; // the starts of those waiting for their turn
-      this.downloaded = false;
       // The pieces past the first seconds wait for decodeRest(), so that they leave the cores to the
       // program's start.
       this.rest = new Promise((resolve) => { this.decodeRest = resolve; });
@@ -138,7 +137,6 @@ window.Soundtrack = (() => {
           break;
         }
       }
-      this.downloaded = true;
       if (this.format === 'mp3') this.split(true);
       else await this.decodeWhole();
       this.finish();
@@ -237,7 +235,7 @@ window.Soundtrack = (() => {
       const joined = Promise.all([previous, decoded]).then(([, piece]) => this.join(piece));
       this.decoding.push(joined);
       joined.catch((error) => this.stop(new Error(
-        `The soundtrack could not be decoded (${this.path}: at ${(keepFrom - this.tag.skip) / this.rate} s: ${error.message}).`)));
+        `The soundtrack could not be decoded (${this.path}: at ${((keepFrom - this.tag.skip) / this.rate).toFixed(3)} s: ${error.message}).`)));
     }
 
     throttle(decode) {
