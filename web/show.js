@@ -1,7 +1,8 @@
-// The page of the show: it checks for WebGL 2, starts the program (tesselune.js and tesselune.wasm) and the
-// soundtrack's download at once (web/track.js decodes it as it arrives), lets the program build its scenes
-// once the track's first seconds are there, waits for the start button, and shows the closing card when the
-// program ends. Module.audio is the Web Audio side of audio/web/web_audio.cpp.
+// The page of the show: it starts the program (tesselune.js and tesselune.wasm) and the soundtrack's download
+// at once (web/track.js decodes it as it arrives), checks for WebGL 2 and opens the audio while they load, lets
+// the program build its scenes once the track's first seconds are there, waits for the start button, and
+// shows the closing card when the program ends. Module.audio is the Web Audio side of
+// audio/web/web_audio.cpp.
 'use strict';
 (() => {
   const TRACK = 'Resource/Glacierhorn.mp3';
@@ -13,10 +14,10 @@
   const $ = (id) => document.getElementById(id);
   const CARDS = ['status', 'start', 'message', 'end'];
 
-  // Shows one card over the canvas (or none), with `text` as its text when given.
+  // Shows one card over the canvas (or none), with `text` as its only text when given.
   function showCard(id, text) {
     for (const card of CARDS) $(card).hidden = card !== id;
-    if (text !== undefined) ($(`${id}-text`) ?? $(id)).textContent = text;
+    if (text !== undefined) $(id).textContent = text;
   }
 
   // The first failure stays on the page: what follows from it says less.
