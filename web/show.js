@@ -137,7 +137,6 @@
     // The first frame is on the canvas.
     showReady() {
       performance.mark('ready');
-      audio.tracks.get(TRACK).decodeRest();
       if (failed) return;
       document.body.dataset.state = 'ready';
       showCard('start');
@@ -157,7 +156,8 @@
     if (document.body.dataset.state !== 'ready') return;
     document.body.dataset.state = 'running';
     showCard(null);
-    audio.context.resume();
+    // The rest of the track decodes once the sound has started, so as not to hold up its start.
+    audio.context.resume().finally(() => audio.tracks.get(TRACK).decodeRest());
     $('canvas').focus();
     Module.resumeMainLoop();
   }

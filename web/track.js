@@ -82,7 +82,7 @@ window.Soundtrack = (() => {
       this.running = 0; // decodings under way
       this.waiting = []; // the starts of those waiting for their turn
       // The pieces past the first seconds wait for decodeRest(), so that they leave the cores to the
-      // program's start.
+      // program's start and to the sound's.
       this.rest = new Promise((resolve) => { this.decodeRest = resolve; });
       this.firstSeconds = new Promise((resolve, reject) => Object.assign(this, { started: resolve, failed: reject }));
       this.whole = new Promise((resolve) => { this.completed = resolve; });

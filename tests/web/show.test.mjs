@@ -55,6 +55,7 @@ describe('a running show', () => {
       const result = await show.page.evaluate(async (path) => {
         const desktop = new Float32Array(await (await fetch('desktop.f32')).arrayBuffer());
         const track = Module.audio.tracks.get(path);
+        track.decodeRest(); // as the start does
         await track.whole;
         const joined = new Float32Array(track.frames * 2);
         track.read(0, track.frames, joined, 0);
@@ -219,6 +220,7 @@ test('keys and a tap before the start do nothing; on a touch screen the hints sa
     await show.page.waitForFunction(() => Module._tesselune_test_music_time() > 0.3
       || document.body.dataset.state !== 'running', { timeout: 15000 });
     assert.deepEqual(await state(), { state: 'running', exit: null, full: false });
+    await decoded(show.page); // the rest of the track, once the music has started
     await show.page.keyboard.press('Escape');
     assert.equal(await waitForState(show.page, ['ended', 'failed'], 15000), 'ended');
     assert.deepEqual(show.errors, []);
@@ -242,6 +244,7 @@ test('of a track longer than the show, the page downloads and decodes only what 
     assert.equal(await waitForState(show.page, ['ready', 'failed']), 'ready');
     const track = await show.page.evaluate(async (path) => {
       const loaded = Module.audio.tracks.get(path);
+      loaded.decodeRest(); // as the start does
       await loaded.whole;
       return { frames: loaded.frames, received: loaded.received, shown: Module._tesselune_test_show_frames() };
     }, TRACK);
