@@ -1,5 +1,5 @@
 // The page of the show: it starts the program (tesselune.js and tesselune.wasm) and the soundtrack's download
-// at once (web/track.js decodes it as it arrives), checks for WebGL 2 and opens the audio while they load, lets
+// at once (web/track.js decodes it as it arrives), opens the audio and checks for WebGL 2 while they load, lets
 // the program build its scenes once the track's first seconds are there, waits for the start button, and
 // shows the closing card when the program ends. Module.audio is the Web Audio side of
 // audio/web/web_audio.cpp.
@@ -19,6 +19,9 @@
     for (const card of CARDS) $(card).hidden = card !== id;
     if (text !== undefined) $(id).textContent = text;
   }
+
+  // The track's first seconds decoded and WebGL 2 there (load() sets it; where it fails, never).
+  let programMayStart = new Promise(() => {});
 
   // The first failure stays on the page: what follows from it says less.
   let failed = false;
@@ -132,7 +135,7 @@
     // them.
     preRun: [() => {
       Module.addRunDependency('soundtrack');
-      audio.tracks.get(TRACK).firstSeconds.then(() => failed || Module.removeRunDependency('soundtrack'), () => {});
+      programMayStart.then(() => failed || Module.removeRunDependency('soundtrack'), () => {});
     }],
     // The first frame is on the canvas.
     showReady() {
@@ -168,7 +171,22 @@
     else document.documentElement.requestFullscreen?.().catch(() => {});
   }
 
-  function hasWebGL2() {
+  // Whether the page can have a WebGL 2 context. The first context of a page starts the browser's GPU
+  // process, which takes a while: a worker's context starts it off the page's thread first (where the browser
+  // has OffscreenCanvas), so that the page's own check, which decides, is quick.
+  async function hasWebGL2() {
+    await new Promise((done) => {
+      try {
+        const source = "new OffscreenCanvas(1, 1).getContext('webgl2'); postMessage(0);";
+        const worker = new Worker(URL.createObjectURL(new Blob([source], { type: 'text/javascript' })));
+        worker.onmessage = worker.onerror = () => {
+          worker.terminate();
+          done();
+        };
+      } catch {
+        done();
+      }
+    });
     try {
       return Boolean(document.createElement('canvas').getContext('webgl2'));
     } catch {
@@ -186,7 +204,8 @@
       fail('This show needs Web Audio, which this browser does not offer.');
       return;
     }
-    // The soundtrack and the program download at once; the program waits for the track's first seconds.
+    // The soundtrack and the program download at once, and WebGL 2 is looked for; the program waits for the
+    // track's first seconds and for WebGL 2.
     const progress = $('progress');
     const track = new Soundtrack.Track(TRACK, 44100, Math.floor(SHOW_END * 44100) + 1 + SPECTRUM_FRAMES, {
       onProgress(received, total) {
@@ -201,25 +220,21 @@
     const program = document.createElement('script');
     program.src = PROGRAM;
     program.onerror = () => fail(`The show's program could not be downloaded (${PROGRAM}).`);
-    // The checks hold the page a moment (its first WebGL context starts the browser's GPU process, the audio
-    // context its output): they wait until the program runs, so that its compilation and the track's
-    // decoding go on meanwhile.
-    program.onload = () => {
-      if (!hasWebGL2()) {
-        fail('This show needs WebGL 2, which this browser does not offer or has turned off.');
-        return;
-      }
-      // The track is decoded at the output's rate, so that the samples are the file's own. The context is
-      // suspended until the click that starts the show, in browsers that would let it run before.
-      try {
-        audio.context = new AudioContext({ sampleRate: 44100 });
-      } catch (error) {
-        fail(`This browser cannot play sound at 44100 Hz (${error.message}).`);
-        return;
-      }
-      audio.context.suspend();
-    };
     document.body.appendChild(program);
+    const webGL2 = hasWebGL2().then((has) => has || Promise.reject(
+      new Error('This show needs WebGL 2, which this browser does not offer or has turned off.')));
+    webGL2.catch((error) => fail(error.message));
+    programMayStart = Promise.all([track.firstSeconds, webGL2]);
+    // The audio context opens its output now, so that it is ready to sound at the start. The track is decoded
+    // at its rate, so that the samples are the file's own. The context is suspended until the click that
+    // starts the show, in browsers that would let it run before.
+    try {
+      audio.context = new AudioContext({ sampleRate: 44100 });
+    } catch (error) {
+      fail(`This browser cannot play sound at 44100 Hz (${error.message}).`);
+      return;
+    }
+    audio.context.suspend();
   }
 
   // No key reaches the program before the show starts: Escape on the start card leaves the page as it is.
