@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/standard_streams.h"
 #include "scenes/scene_schedule.h"
 #include "tools/capture/options.h"
 #include "tools/capture/png.h"
@@ -201,6 +202,7 @@ int Video(const CaptureOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    OpenStandardStreams();
     CaptureOptions options;
     std::string error;
     if (argc < 2) {
