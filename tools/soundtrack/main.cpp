@@ -2,12 +2,14 @@
 #include <cstdio>
 
 #include "platform/standard_streams.h"
+#include "tools/partial_file.h"
 #include "tools/soundtrack/mix.h"
 #include "tools/soundtrack/mp3.h"
 #include "tools/soundtrack/score.h"
 
 int main(int argc, char** argv) {
     OpenStandardStreams();
+    RemovePartialFilesOnSignals();
     if (argc != 2) {
         std::fprintf(stderr, "usage: tesselune-soundtrack OUTPUT.mp3\n");
         return 2;
