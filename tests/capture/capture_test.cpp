@@ -343,6 +343,30 @@ TEST_F(CaptureTool, SignalsMidVideoLeaveNothing) {
     EXPECT_TRUE(Files().empty());
 }
 
+// The levels late in a long track, as a still takes them: the same as those of the whole decoding, from
+// memory that holds their window only (the decoded 115 s before it would take 40 MB).
+TEST_F(CaptureTool, LevelsLateInALongTrackKeepOnlyTheirWindow) {
+    MakeTrack(120.0);
+    const std::string track = (dir_ / "track.wav").string();
+    const auto peakKb = [] {
+        std::ifstream status("/proc/self/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind("VmHWM:", 0) == 0) return std::stoll(line.substr(6));
+        }
+        return -1ll;
+    };
+    std::string error;
+    std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
+    const long long before = peakKb();
+    const std::unique_ptr<TrackLevels> late = TrackLevels::Open(track, error, 115.0, 115.0);
+    ASSERT_NE(late, nullptr) << error;
+    EXPECT_LT(peakKb() - before, 8 * 1024) << "kB above what the process held before";
+    const std::unique_ptr<TrackLevels> whole = TrackLevels::Open(track, error);
+    ASSERT_NE(whole, nullptr) << error;
+    EXPECT_EQ(late->At(115.0), whole->At(115.0));
+    EXPECT_NE(late->At(115.0), (std::array<float, 3>{0.0f, 0.0f, 0.0f}));
+}
+
 TEST(FlipToRgb, TopRowFirstWithoutAlpha) {
     // Two rows of two pixels, bottom row first as OpenGL reads them.
     const uint8_t rgba[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
