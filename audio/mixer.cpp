@@ -123,11 +123,10 @@ int64_t Mixer::TrackFrame(const TrackStream& stream, int64_t deviceFrames) {
 void Mixer::MixInto(const Channel& channel, int64_t offset, float* stereo, int frames) {
     TrackStream& stream = *channel.stream;
     const int rate = stream.SampleRate(), channels = stream.Channels();
-    const auto history = static_cast<int64_t>(TrackStream::kHistorySeconds * rate);
     if (stereo == nullptr) {
         // Played elsewhere: one spectrum's frames from the last one played are kept decoded.
         const int64_t last = TrackFrame(stream, offset + frames);
-        stream.Release(last - history);
+        stream.Release(last - stream.HistoryFrames());
         stream.AwaitDecoded(last + kFftSize, kUnderrunWait);
         return;
     }
@@ -153,7 +152,7 @@ void Mixer::MixInto(const Channel& channel, int64_t offset, float* stereo, int f
         stereo[2 * i] += s.left;
         stereo[2 * i + 1] += s.right;
     }
-    stream.Release(first - history);
+    stream.Release(first - stream.HistoryFrames());
 }
 
 }  // namespace audio
