@@ -43,7 +43,9 @@
     open() { return this.context !== null; },
     channels(path) { return this.tracks.get(path)?.channels ?? 0; },
     rate(path) { return this.tracks.get(path).rate; },
-    read(path, first, count, pointer) { return this.tracks.get(path).read(first, count, Module.HEAPF32, pointer >> 2); },
+    read(path, first, count, pointer) {
+      return this.tracks.get(path).read(first, count, Module.HEAPF32, pointer >> 2);
+    },
     // Plays the track from `offset` seconds, now: the pieces decoded so far, and each one as it is joined.
     play(handle, path, offset) {
       this.stop(handle);

@@ -53,7 +53,9 @@ window.Soundtrack = (() => {
     if (flags & 4) field += 100;
     if (flags & 8) field += 4;
     const encoder = String.fromCharCode(...bytes.subarray(field, field + 4));
-    if (!['LAME', 'Lavf', 'Lavc'].includes(encoder) || field + 24 > at + header.length) return { skip: 0, end: Infinity };
+    if (!['LAME', 'Lavf', 'Lavc'].includes(encoder) || field + 24 > at + header.length) {
+      return { skip: 0, end: Infinity };
+    }
     const delays = (bytes[field + 21] << 16) | (bytes[field + 22] << 8) | bytes[field + 23];
     const delay = delays >> 12, padding = delays & 0xfff;
     return { skip: delay + DECODER_DELAY,
@@ -228,14 +230,18 @@ window.Soundtrack = (() => {
       const keepTo = Math.min(end * samples, this.tag.end, this.tag.skip + this.wanted);
       const previous = this.decoding.at(-1) ?? Promise.resolve();
       const turn = keepFrom - this.tag.skip < FIRST_SECONDS * this.rate ? Promise.resolve() : this.rest;
-      const decoded = turn.then(() => this.throttle(() => this.decoder.decodeAudioData(bytes.buffer))).then((buffer) => {
-        if (buffer.length !== (end - from) * samples) throw new Error(`${buffer.length} samples from ${end - from} frames`);
+      const decoded = turn.then(() => this.throttle(() => this.decoder.decodeAudioData(bytes.buffer)));
+      const kept = decoded.then((buffer) => {
+        if (buffer.length !== (end - from) * samples) {
+          throw new Error(`${buffer.length} samples from ${end - from} frames`);
+        }
         return this.cut(buffer, keepFrom - from * samples, keepTo - from * samples);
       });
-      const joined = Promise.all([previous, decoded]).then(([, piece]) => this.join(piece));
+      const joined = Promise.all([previous, kept]).then(([, piece]) => this.join(piece));
       this.decoding.push(joined);
-      joined.catch((error) => this.stop(new Error(
-        `The soundtrack could not be decoded (${this.path}: at ${((keepFrom - this.tag.skip) / this.rate).toFixed(3)} s: ${error.message}).`)));
+      const at = ((keepFrom - this.tag.skip) / this.rate).toFixed(3);
+      joined.catch((error) => this.stop(
+        new Error(`The soundtrack could not be decoded (${this.path}: at ${at} s: ${error.message}).`)));
     }
 
     throttle(decode) {
@@ -288,7 +294,9 @@ window.Soundtrack = (() => {
       if (this.complete) return;
       this.complete = true;
       this.bytes = null;
-      if (this.frames === 0) this.failed(new Error(`The soundtrack could not be decoded (${this.path}: no audio in it).`));
+      if (this.frames === 0) {
+        this.failed(new Error(`The soundtrack could not be decoded (${this.path}: no audio in it).`));
+      }
       this.started();
       this.completed();
     }

@@ -100,11 +100,13 @@ for (let i = 0; i < LOADS; ++i) {
     if (firstSeconds !== undefined) starts.get(name).firstSeconds.push(firstSeconds);
   }
 }
-for (const [measure, benchmark, subject] of [['ready', 'page load to ready to start', 'navigation start to the start card'],
+for (const [measure, benchmark, subject] of [
+  ['ready', 'page load to ready to start', 'navigation start to the start card'],
   ['sound', 'click to first sound', 'the click to the output playing the music\'s start']]) {
   const own = starts.get('this build')[measure], baseline = starts.get('baseline')?.[measure];
   const derived = [baseline ? `${figure((100 * median(own)) / median(baseline))} % of the baseline's` : '',
-    measure === 'ready' ? `the track's first seconds decoded at ${figure(median(starts.get('this build').firstSeconds))} ms` : '']
+    measure === 'ready'
+      ? `the track's first seconds decoded at ${figure(median(starts.get('this build').firstSeconds))} ms` : ''];
   row(benchmark, `${subject}, this build`, own, 'ms', derived.filter(Boolean).join('; '));
   if (baseline) row(benchmark, `${subject}, baseline (${option('--baseline')})`, baseline, 'ms');
 }

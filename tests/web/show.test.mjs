@@ -70,12 +70,15 @@ describe('a running show', () => {
         let worstPlayed = 0;
         for (let c = 0; c < 2; ++c) {
           const samples = played.getChannelData(c);
-          for (let i = 0; i < frames; ++i) worstPlayed = Math.max(worstPlayed, Math.abs(samples[i] - joined[i * 2 + c]));
+          for (let i = 0; i < frames; ++i) {
+            worstPlayed = Math.max(worstPlayed, Math.abs(samples[i] - joined[i * 2 + c]));
+          }
         }
         return { frames: track.frames, channels: track.channels, rate: track.rate, pieces: track.pieces.length,
           worst, worstPlayed, shown: Module._tesselune_test_show_frames() };
       }, TRACK);
-      assert.deepEqual([result.frames, result.channels, result.rate], [Math.min(desktopFrames, result.shown), 2, 44100]);
+      assert.deepEqual([result.frames, result.channels, result.rate],
+        [Math.min(desktopFrames, result.shown), 2, 44100]);
       assert.ok(result.pieces >= 30, `${result.pieces} pieces`);
       assert.ok(result.worst <= 1e-4, `largest difference ${result.worst}`);
       assert.ok(result.worstPlayed <= 1e-6, `largest difference as played ${result.worstPlayed}`);
@@ -149,7 +152,8 @@ describe('a running show', () => {
     }
     off.sort((a, b) => a - b);
     const typical = off[Math.floor(off.length / 2)], most = off[Math.floor(off.length * 0.9)];
-    assert.ok(typical < 0.0005 && most < 0.002, `steps off the page's by ${typical * 1000} ms (median), ${most * 1000} ms (90 %)`);
+    assert.ok(typical < 0.0005 && most < 0.002,
+      `steps off the page's by ${typical * 1000} ms (median), ${most * 1000} ms (90 %)`);
   });
 
   test('the end of the music ends the show with the closing card', async () => {
@@ -199,7 +203,9 @@ test('keys and a tap before the start do nothing; on a touch screen the hints sa
     },
   });
   const state = () => show.page.evaluate(() => ({
-    state: document.body.dataset.state, exit: document.body.dataset.exit ?? null, full: Boolean(document.fullscreenElement),
+    state: document.body.dataset.state,
+    exit: document.body.dataset.exit ?? null,
+    full: Boolean(document.fullscreenElement),
   }));
   try {
     // The program is there, waiting for the track.
