@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 namespace {
@@ -117,4 +118,69 @@ void FlashMeter::Shares(const Measure& measure, double& frame, double& region) {
     }
     frame = static_cast<double>(failing) / (static_cast<double>(width_) * height_);
     region = static_cast<double>(worst) / (regionWidth_ * regionHeight_);
+}
+
+void FlashReport::Add(double time, const char* scene, const FlashReading& reading) {
+    if (static_cast<int>(recent_.size()) == fps_) recent_.erase(recent_.begin());
+    recent_.emplace_back(time, scene);
+    ++windows_;
+    if (reading.generalFrame > worst_.generalFrame) {
+        worstTime_ = time;
+        worstScene_ = scene;
+    }
+    const auto keepWorst = [](FlashReading& worst, const FlashReading& r) {
+        worst.generalFrame = std::max(worst.generalFrame, r.generalFrame);
+        worst.generalRegion = std::max(worst.generalRegion, r.generalRegion);
+        worst.redFrame = std::max(worst.redFrame, r.redFrame);
+        worst.redRegion = std::max(worst.redRegion, r.redRegion);
+    };
+    keepWorst(worst_, reading);
+    if (!reading.Fails()) {
+        open_ = false;
+        return;
+    }
+    ++failing_;
+    // A window that overlaps the last span's carries it on.
+    if (!open_ && (spans_.empty() || recent_.front().first > spans_.back().to))
+        spans_.push_back(Span{recent_.front().first, time, {}, {}});
+    open_ = true;
+    Span& span = spans_.back();
+    span.to = time + 1.0 / fps_;
+    for (const auto& [at, name] : recent_) {
+        if (std::find(span.scenes.begin(), span.scenes.end(), name) == span.scenes.end())
+            span.scenes.push_back(name);
+    }
+    keepWorst(span.worst, reading);
+}
+
+std::string FlashReport::Text() const {
+    const auto percent = [](double share) {
+        return std::to_string(static_cast<int>(std::lround(share * 100)));
+    };
+    std::string text;
+    double seconds = 0.0;
+    for (const Span& span : spans_) {
+        char times[64];
+        std::snprintf(times, sizeof times, "%.2f to %.2f s", span.from, span.to);
+        std::string scenes;
+        for (const char* scene : span.scenes) scenes += (scenes.empty() ? "" : ", ") + std::string(scene);
+        text += std::string(times) + " (" + scenes + "): general flash over " +
+                percent(span.worst.generalFrame) + " % of the frame, " + percent(span.worst.generalRegion) +
+                " % of a region; red flash over " + percent(span.worst.redFrame) + " %, " +
+                percent(span.worst.redRegion) + " %\n";
+        seconds += span.to - span.from;
+    }
+    char where[80] = "";
+    if (worst_.generalFrame > 0.0) std::snprintf(where, sizeof where, " (%.2f s, %s)", worstTime_, worstScene_);
+    char worst[160];
+    std::snprintf(worst, sizeof worst, "at most %s %% of the frame%s and %s %% of a region flash",
+                  percent(worst_.generalFrame).c_str(), where, percent(worst_.generalRegion).c_str());
+    char summary[320];
+    std::snprintf(
+        summary, sizeof summary,
+        "%d of %d one-second windows fail, %.1f s of the show in %zu spans; %s, red at most %s %% and "
+        "%s %%\n",
+        failing_, windows_, seconds, spans_.size(), worst, percent(worst_.redFrame).c_str(),
+        percent(worst_.redRegion).c_str());
+    return text + summary;
 }

@@ -13,6 +13,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <utility>
 #include <vector>
 
 // The share of the view whose flashing fails a window.
@@ -64,4 +66,33 @@ private:
     long frames_ = 0;
     Measure general_, red_;
     std::vector<int> table_;  // summed-area table of the failing pixels
+};
+
+// The windows of a run, one ending at each frame, gathered into the spans of the show where they fail.
+class FlashReport {
+public:
+    explicit FlashReport(int fps) : fps_(fps) {}
+    // The reading of the window that ends with the frame drawn at `time` with `scene`.
+    void Add(double time, const char* scene, const FlashReading& reading);
+
+    int Windows() const { return windows_; }
+    int Failing() const { return failing_; }
+    // One line for each span of failing windows (its seconds, its scenes, the most that flashed there), then
+    // one line of the whole run.
+    std::string Text() const;
+
+private:
+    struct Span {
+        double from = 0.0, to = 0.0;
+        std::vector<const char*> scenes;
+        FlashReading worst;
+    };
+    int fps_;
+    int windows_ = 0, failing_ = 0;
+    std::vector<std::pair<double, const char*>> recent_;  // the frames of the last window
+    std::vector<Span> spans_;
+    bool open_ = false;  // the last window failed, and its span goes on
+    FlashReading worst_;
+    double worstTime_ = 0.0;
+    const char* worstScene_ = "";
 };
