@@ -11,11 +11,11 @@ namespace {
 // The levels' time constants, in seconds: a stroke's rise is followed over a quarter of a second, its fall
 // over half a second, so that the sixteenth notes' pulse barely moves them.
 constexpr double kAttack = 0.25, kRelease = 0.5;
-// The most a pixel's relative luminance and its saturated red (R - G - B, linear) may change in a second:
-// black to white in a second, so that a pixel can make at most ten changes of 0.1 a second, and only where
-// it does nothing else; in the show no window of a second comes near (`tesselune-capture flashes
-// --gentle`), where twice this lets Scene5 flash over a third of a region for a second.
-constexpr double kLuminancePerSecond = 1.0, kRedPerSecond = 0.7;
+// The most a pixel's relative luminance and red's measure (R - G - B where above 0, linear) may change in a
+// second: seven changes of 0.1 of luminance, or of 20 / 320 of red (the least that make more than three
+// flashes), take longer than a second. At 1 a second the show still passes, with 22 % of a region flashing
+// at 148 s (Scene5); at 1.5, a window there fails.
+constexpr double kLuminancePerSecond = 0.6, kRedPerSecond = 0.4;
 
 }  // namespace
 

@@ -3,7 +3,7 @@
 //   - The spectrum levels are followed with an attack and a release too slow for the pictures to pump with
 //     the strokes of the music (sixteenth notes, six a second), yet quick enough to follow its phrases.
 //   - The scene is drawn offscreen, and each pixel shown moves from the one shown last towards it by at most
-//     a fixed amount of relative luminance (and of saturated red) a second, black to white in a second:
+//     a fixed amount of relative luminance (and of red) a second, too little to flash more than three times:
 //     what moves slowly is untouched, what flickers keeps its average and loses its swing, and the cuts
 //     between scenes are eased.
 // Everything follows the music time, so a run at a fixed frame rate gives the same frames every time.

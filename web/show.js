@@ -106,11 +106,12 @@
     onAbort: (what) => fail(`The show stopped on an error (${what}).`),
   };
 
-  function start() {
-    if (document.body.dataset.state !== 'ready') return;
+  function start(event) {
+    if (document.body.dataset.state !== 'ready' || event?.target.closest('label')) return;
     document.body.dataset.state = 'running';
     showCard(null);
     audio.context.resume();
+    Module._tesselune_gentle?.($('gentle').checked ? 1 : 0);
     $('canvas').focus();
     Module.resumeMainLoop();
   }
@@ -180,6 +181,8 @@
     document.body.appendChild(program);
   }
 
+  // The gentle mode is chosen on the start card: ticked where the system asks for reduced motion.
+  $('gentle').checked = matchMedia('(prefers-reduced-motion: reduce)').matches;
   $('start').addEventListener('click', start);
   $('canvas').addEventListener('dblclick', toggleFullScreen);
   window.addEventListener('keydown', (event) => {

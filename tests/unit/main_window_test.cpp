@@ -174,8 +174,8 @@ TEST_F(MainWindowTest, GentleModeEasesTheCutBetweenScenes) {
         wantedMost = std::max(wantedMost, std::abs(wanted[i] - from[i]));
     }
     EXPECT_GT(wantedMost, 0.3);
-    EXPECT_LE(most, 0.05 + 0.01) << "black to white in a second, and the rounding of 8 bits";
-    EXPECT_GT(most, 0.05 - 0.01);
+    EXPECT_LE(most, 0.6 * 0.05 + 0.01) << "0.6 of luminance a second, and the rounding of 8 bits";
+    EXPECT_GT(most, 0.6 * 0.05 - 0.01);
     window.SetGentle(false);
     window.OnIdle();
     EXPECT_EQ(window.ReadFrame(), cut);
