@@ -155,6 +155,8 @@ test('"Reduce flashing" is ticked where the system asks for reduced motion, and 
   for (const reduce of [false, true]) {
     const value = reduce ? 'reduce' : 'no-preference';
     const show = await openShow({
+      width: 800,
+      height: 450,
       beforeLoad: (page) => page.emulateMediaFeatures([{ name: 'prefers-reduced-motion', value }]),
     });
     const warnings = [];
