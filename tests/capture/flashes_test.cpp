@@ -108,3 +108,30 @@ TEST(FlashMeter, SmallSquarePassesTheFrameAndFailsTheRegion) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FlashReport, FailingWindowsMakeSpansWithTheirScenes) {
+    FlashReport report(4);  // windows of four frames
+    const FlashReading calm{0.1, 0.2, 0.0, 0.0}, bright{0.3, 0.9, 0.0, 0.0}, local{0.1, 0.5, 0.0, 0.3};
+    const struct {
+        double time;
+        const char* scene;
+        FlashReading reading;
+    } frames[] = {{0.0, "A", calm}, {0.25, "A", calm},  {0.5, "B", bright}, {0.75, "B", local},
+                  {1.0, "B", calm}, {1.25, "B", calm},  {1.5, "B", calm},   {1.75, "B", calm},
+                  {2.0, "C", calm}, {2.25, "C", local}, {2.5, "C", calm},   {2.75, "C", calm}};
+    for (const auto& f : frames) report.Add(f.time, f.scene, f.reading);
+    EXPECT_EQ(report.Windows(), 12);
+    EXPECT_EQ(report.Failing(), 3);
+    EXPECT_EQ(
+        report.Text(),
+        "0.00 to 1.00 s (A, B): general flash over 30 % of the frame, 90 % of a region; red flash over 0 "
+        "%, 30 %\n"
+        "1.50 to 2.50 s (B, C): general flash over 10 % of the frame, 50 % of a region; red flash over 0 "
+        "%, 30 %\n"
+        "3 of 12 one-second windows fail (1 on the whole frame), 2.0 s of the show in 2 spans; at most 30 % "
+        "of the frame (0.50 s, B) and 90 % of a region flash, red at most 0 % and 30 %\n");
+}
+
+}  // namespace

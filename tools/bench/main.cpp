@@ -319,17 +319,18 @@ std::vector<BenchRow> FlashRows(const Options& options) {
         const std::string text = ReadFile(out);
         const size_t last = text.rfind('\n', text.size() - 2);
         const std::string summary = text.substr(last == std::string::npos ? 0 : last + 1);
-        int failing = 0, windows = 0;
+        int failing = 0, windows = 0, frameFailing = 0;
         double seconds = 0.0;
         if (result.exitCode > 1 || result.exitCode < 0 ||
-            std::sscanf(summary.c_str(), "%d of %d one-second windows fail, %lf s", &failing, &windows,
-                        &seconds) != 3) {
+            std::sscanf(summary.c_str(), "%d of %d one-second windows fail (%d on the whole frame), %lf s",
+                        &failing, &windows, &frameFailing, &seconds) != 4) {
             Fail("tesselune-capture flashes failed: " + ReadFile(options.work + "/flashes.err"));
         }
         const size_t most = summary.find("at most ");
         rows.push_back({"flashes, whole show at 96x54, 60 fps", gentle ? "gentle mode" : "as the show is",
                         static_cast<double>(failing), std::nan(""), "windows failing",
-                        "of " + std::to_string(windows) + ", " + FormatFigure(seconds) + " s of the show; " +
+                        "of " + std::to_string(windows) + " (" + std::to_string(frameFailing) +
+                            " on the whole frame), " + FormatFigure(seconds) + " s of the show; " +
                             summary.substr(most + 8, summary.find_last_not_of('\n') - most - 7) + "; " +
                             Figure(result.seconds, "s") + " to measure"});
     }

@@ -140,6 +140,7 @@ void FlashReport::Add(double time, const char* scene, const FlashReading& readin
         return;
     }
     ++failing_;
+    frameFailing_ += reading.generalFrame >= kFlashingShare || reading.redFrame >= kFlashingShare;
     // A window that overlaps the last span's carries it on.
     if (!open_ && (spans_.empty() || recent_.front().first > spans_.back().to))
         spans_.push_back(Span{recent_.front().first, time, {}, {}});
@@ -171,16 +172,17 @@ std::string FlashReport::Text() const {
         seconds += span.to - span.from;
     }
     char where[80] = "";
-    if (worst_.generalFrame > 0.0) std::snprintf(where, sizeof where, " (%.2f s, %s)", worstTime_, worstScene_);
+    if (worst_.generalFrame > 0.0)
+        std::snprintf(where, sizeof where, " (%.2f s, %s)", worstTime_, worstScene_);
     char worst[160];
     std::snprintf(worst, sizeof worst, "at most %s %% of the frame%s and %s %% of a region flash",
                   percent(worst_.generalFrame).c_str(), where, percent(worst_.generalRegion).c_str());
     char summary[320];
     std::snprintf(
         summary, sizeof summary,
-        "%d of %d one-second windows fail, %.1f s of the show in %zu spans; %s, red at most %s %% and "
-        "%s %%\n",
-        failing_, windows_, seconds, spans_.size(), worst, percent(worst_.redFrame).c_str(),
+        "%d of %d one-second windows fail (%d on the whole frame), %.1f s of the show in %zu spans; %s, "
+        "red at most %s %% and %s %%\n",
+        failing_, windows_, frameFailing_, seconds, spans_.size(), worst, percent(worst_.redFrame).c_str(),
         percent(worst_.redRegion).c_str());
     return text + summary;
 }

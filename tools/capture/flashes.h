@@ -88,7 +88,7 @@ private:
         FlashReading worst;
     };
     int fps_;
-    int windows_ = 0, failing_ = 0;
+    int windows_ = 0, failing_ = 0, frameFailing_ = 0;
     std::vector<std::pair<double, const char*>> recent_;  // the frames of the last window
     std::vector<Span> spans_;
     bool open_ = false;  // the last window failed, and its span goes on
