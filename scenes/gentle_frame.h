@@ -37,7 +37,7 @@ private:
 
 class GentleFrame {
 public:
-    GentleFrame() = default;
+    GentleFrame() = default;  // its GL objects, like the scenes', live until the process ends
     GentleFrame(const GentleFrame&) = delete;
     GentleFrame& operator=(const GentleFrame&) = delete;
 

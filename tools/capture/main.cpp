@@ -193,7 +193,11 @@ int Video(const CaptureOptions& options) {
     }
 
     const auto draw = [&](double time) { renderer->Draw(ScheduledScene(time), time, track->At(time)); };
-    if (options.gentle) StartGentle(*renderer, options.from, options.fps, draw);
+    if (options.gentle) {
+        StartGentle(*renderer, options.from, options.fps, [&](double time) {
+            if (StopSignal() == 0) draw(time);  // a stop is answered below, before any frame is written
+        });
+    }
     bool written = false;
     {
         Progress progress(options.frames);
