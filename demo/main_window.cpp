@@ -44,7 +44,13 @@ MainWindow::MainWindow(audio::AudioLibrary& audio, bool gentle) : audio_(audio) 
 }
 
 void MainWindow::SetGentle(bool gentle) {
-    if (gentle != (gentle_ != nullptr)) gentle_ = gentle ? std::make_unique<GentleFrame>() : nullptr;
+    if (gentle == (gentle_ != nullptr)) return;
+    // Asked for, the gentle mode is never left out: without what it needs the show does not start.
+    if (const char* missing = gentle ? GentleFrame::MissingFunction() : nullptr) {
+        ReportFailure("The gentle mode needs OpenGL framebuffers, which this driver lacks.", missing);
+        std::exit(1);
+    }
+    gentle_ = gentle ? std::make_unique<GentleFrame>() : nullptr;
 }
 
 MainWindow::~MainWindow() {

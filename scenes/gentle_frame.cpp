@@ -31,6 +31,14 @@ std::array<float, 3> GentleLevels::Follow(double time, const std::array<float, 3
     return levels_;
 }
 
+const char* GentleFrame::MissingFunction() {
+    for (const char* name : {"glGenFramebuffers", "glBindFramebuffer", "glFramebufferTexture2D",
+                             "glActiveTexture", "glUniform1i"}) {
+        if (GetGLProcAddress(name) == nullptr) return name;
+    }
+    return nullptr;
+}
+
 uint32_t GentleFrame::Begin(int width, int height) {
     GLint bound = 0;
     glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &bound);

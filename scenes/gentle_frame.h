@@ -41,6 +41,10 @@ public:
     GentleFrame(const GentleFrame&) = delete;
     GentleFrame& operator=(const GentleFrame&) = delete;
 
+    // The first function beyond OpenGL 2.0 that the gentle mode needs (framebuffers, OpenGL 3.0) and the
+    // current context lacks, or null when it has them all.
+    static const char* MissingFunction();
+
     // The show's frame (DrawShowFrame) through the gentle mode, into the framebuffer bound when it is called;
     // the GL state is left as it was found. The first frame, and the first at a new size, is the scene's
     // own.
