@@ -4,6 +4,7 @@
 
 #include "audio/system_audio.h"
 #include "demo/main_window.h"
+#include "platform/standard_streams.h"
 
 #ifdef __EMSCRIPTEN__
 #include <emscripten.h>
@@ -47,6 +48,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 }
 #else
 int main(int argc, char** argv) {
+    OpenStandardStreams();
     return RunShow(Gentle(argc, argv));
 }
 #endif

@@ -11,12 +11,14 @@
 #include <thread>
 #include <vector>
 
+#include "platform/standard_streams.h"
 #include "scenes/scene_schedule.h"
 #include "tools/capture/flashes.h"
 #include "tools/capture/options.h"
 #include "tools/capture/png.h"
 #include "tools/capture/show_renderer.h"
 #include "tools/capture/video.h"
+#include "tools/partial_file.h"
 
 namespace {
 
@@ -41,18 +43,29 @@ int FailVideo(const std::string& message) {
 template <class Draw>
 void StartGentle(ShowRenderer& renderer, double from, int fps, Draw&& draw) {
     renderer.BeGentle();
-    for (long k = std::lround(std::min(from, kGentleWarmUp) * fps); k >= 1; --k) draw(from - double(k) / fps);
+    for (auto k = static_cast<long>(std::min(from, kGentleWarmUp) * fps + 1e-9); k >= 1; --k)
+        draw(from - static_cast<double>(k) / fps);
+}
+
+// The first moment drawn by a run whose first frame is at `from`.
+double FirstDrawn(const CaptureOptions& options, double from) {
+    return options.gentle ? std::min(from, std::max(from - kGentleWarmUp, 0.0)) : from;
 }
 
 int Still(const CaptureOptions& options) {
+    RemovePartialFilesOnSignals();
     std::string error;
+    // The output first: a folder it cannot be written in is found before the frame is drawn.
+    const std::unique_ptr<PartialFile> output = PartialFile::Create(options.output, error);
+    if (output == nullptr) return Fail(options.output + ": " + error);
     std::unique_ptr<ShowRenderer> renderer = ShowRenderer::Create(options.width, options.height, error);
     if (renderer == nullptr) return Fail(error);
     std::array<float, 3> levels = {0.0f, 0.0f, 0.0f};
     std::unique_ptr<TrackLevels> track;
     if (options.levels) {
         levels = *options.levels;
-    } else if ((track = TrackLevels::Open(options.track, error, options.time))) {
+    } else if ((track = TrackLevels::Open(options.track, error, FirstDrawn(options, options.time),
+                                          options.time))) {
         levels = track->At(options.time);
     } else {
         std::fprintf(stderr, "tesselune-capture: %s; the levels are 0\n", error.c_str());
@@ -67,7 +80,7 @@ int Still(const CaptureOptions& options) {
     std::vector<uint8_t> rgb(static_cast<size_t>(options.width) * options.height * 3);
     renderer->Read(rgba.data());
     FlipToRgb(rgba.data(), options.width, options.height, rgb.data());
-    return WritePng(options.output, rgb.data(), options.width, options.height, error) ? 0 : Fail(error);
+    return WritePng(*output, rgb.data(), options.width, options.height, error) ? 0 : Fail(error);
 }
 
 // Frames done of the total, the rate and the time left: one line kept up to date on a terminal, else a plain
@@ -175,8 +188,8 @@ private:
 int Video(const CaptureOptions& options) {
     CatchStopSignals();
     std::string error;
-    std::unique_ptr<TrackLevels> track =
-        TrackLevels::Open(options.track, error, options.to.value_or(kShowEnd));
+    std::unique_ptr<TrackLevels> track = TrackLevels::Open(
+        options.track, error, FirstDrawn(options, options.from), options.to.value_or(kShowEnd));
     if (track == nullptr) return FailVideo(error);
     // The output first: what ffmpeg refuses is known before a frame is drawn.
     const VideoSpan span{options.width, options.height, options.fps, options.from,
@@ -222,8 +235,8 @@ int Video(const CaptureOptions& options) {
 // Draws the span small, reads each window of one second ending at each frame, and prints where they fail.
 int Flashes(const CaptureOptions& options) {
     std::string error;
-    std::unique_ptr<TrackLevels> track =
-        TrackLevels::Open(options.track, error, options.to.value_or(kShowEnd));
+    std::unique_ptr<TrackLevels> track = TrackLevels::Open(
+        options.track, error, FirstDrawn(options, options.from), options.to.value_or(kShowEnd));
     if (track == nullptr) return Fail(error);
     std::unique_ptr<ShowRenderer> renderer = ShowRenderer::Create(options.width, options.height, error);
     if (renderer == nullptr) return Fail(error);
@@ -249,6 +262,7 @@ int Flashes(const CaptureOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    OpenStandardStreams();
     CaptureOptions options;
     std::string error;
     if (argc < 2) {
