@@ -13,8 +13,8 @@ namespace {
 constexpr double kAttack = 0.25, kRelease = 0.5;
 // The most a pixel's relative luminance and red's measure (R - G - B where above 0, linear) may change in a
 // second: seven changes of 0.1 of luminance, or of 20 / 320 of red (the least that make more than three
-// flashes), take longer than a second. At 1 a second the show still passes, with 22 % of a region flashing
-// at 148 s (Scene5); at 1.5, a window there fails.
+// flashes), take longer than a second. At 1 a second the show would still pass, but only as measured, with
+// 22 % of a region flashing at 148 s (Scene5).
 constexpr double kLuminancePerSecond = 0.6, kRedPerSecond = 0.4;
 
 }  // namespace
