@@ -163,6 +163,7 @@
     showCard(null);
     // The rest of the track decodes once the sound has started, so as not to hold up its start.
     audio.context.resume().finally(() => audio.tracks.get(TRACK).decodeRest());
+    Module._tesselune_gentle?.($('gentle').checked ? 1 : 0);
     $('canvas').focus();
     Module.resumeMainLoop();
   }
@@ -239,6 +240,8 @@
     audio.context.suspend();
   }
 
+  // The gentle mode is chosen on the start card: ticked where the system asks for reduced motion.
+  $('gentle').checked = matchMedia('(prefers-reduced-motion: reduce)').matches;
   // No key reaches the program before the show starts: Escape on the start card leaves the page as it is.
   // The start button still takes Enter and Space, which the browser turns into its click.
   for (const type of ['keydown', 'keyup']) {

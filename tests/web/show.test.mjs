@@ -263,6 +263,38 @@ test('of a track longer than the show, the page downloads and decodes only what 
   }
 });
 
+test('"Reduce flashing" is ticked where the system asks for reduced motion, and chooses the gentle mode', async () => {
+  for (const reduce of [false, true]) {
+    const value = reduce ? 'reduce' : 'no-preference';
+    const show = await openShow({
+      width: 800,
+      height: 450,
+      beforeLoad: (page) => page.emulateMediaFeatures([{ name: 'prefers-reduced-motion', value }]),
+    });
+    const warnings = [];
+    show.page.on('console', (message) => warnings.push(message.text()));
+    try {
+      assert.equal(await waitForState(show.page, ['ready', 'failed']), 'ready');
+      assert.equal(await show.page.$eval('#gentle', (box) => box.checked), reduce, value);
+      // Ticking the box does not start the show; the show starts with the choice made last.
+      await show.page.click('label');
+      await show.page.click('label');
+      assert.equal(await show.page.evaluate(() => document.body.dataset.state), 'ready');
+      await show.page.evaluate(() => {
+        const choose = Module._tesselune_gentle;
+        Module._tesselune_gentle = (gentle) => choose((window.gentleChosen = gentle));
+      });
+      await start(show.page);
+      assert.equal(await show.page.evaluate(() => window.gentleChosen), reduce ? 1 : 0, value);
+      await show.page.evaluate(() => new Promise((drawn) => requestAnimationFrame(() => requestAnimationFrame(drawn))));
+      assert.deepEqual(warnings.filter((text) => text.includes('Gentle')), [], 'the gentle pass builds');
+      assert.deepEqual(show.errors, []);
+    } finally {
+      await show.close();
+    }
+  }
+});
+
 describe('a browser or server that cannot play the show', () => {
   test('a page opened from disk says how to serve it', async () => {
     const browser = await launchBrowser();
