@@ -1,13 +1,22 @@
 // The show: one window, one track, twelve scenes. Without arguments it plays the show on the whole screen.
 #include <cstdio>
-#include <cstdlib>
 
 #include "audio/system_audio.h"
 #include "demo/main_window.h"
 #include "demo/options.h"
+#include "platform/standard_streams.h"
 #include "tesselune_version.h"
 
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
+
 namespace {
+
+#ifdef __EMSCRIPTEN__
+// The page's choice of the gentle mode, made on the start card after the first frame is drawn.
+MainWindow* theShow = nullptr;
+#endif
 
 int RunShow(int argc, const char* const* argv) {
     ShowOptions options;
@@ -26,11 +35,20 @@ int RunShow(int argc, const char* const* argv) {
             break;
     }
     MainWindow window(audio::SystemAudio(), options);
+#ifdef __EMSCRIPTEN__
+    theShow = &window;
+#endif
     RunMessageLoop();
     return 0;
 }
 
 }  // namespace
+
+#ifdef __EMSCRIPTEN__
+extern "C" EMSCRIPTEN_KEEPALIVE void tesselune_gentle(int gentle) {
+    if (theShow != nullptr) theShow->SetGentle(gentle != 0);
+}
+#endif
 
 #ifdef _WIN32
 // The Windows GUI entry point: the command line comes parsed by the C run-time, as main's would.
@@ -39,6 +57,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 }
 #else
 int main(int argc, char** argv) {
+    OpenStandardStreams();
     return RunShow(argc, argv);
 }
 #endif

@@ -57,7 +57,18 @@ MainWindow::MainWindow(audio::AudioLibrary& audio, const ShowOptions& options)
     viewportWidth = width;
     viewportHeight = height;
     glViewport(0, 0, viewportWidth, viewportHeight);
+    SetGentle(options.gentle);
     OnDraw();
+}
+
+void MainWindow::SetGentle(bool gentle) {
+    if (gentle == (gentle_ != nullptr)) return;
+    // Asked for, the gentle mode is never left out: without what it needs the show does not start.
+    if (const char* missing = gentle ? GentleFrame::MissingFunction() : nullptr) {
+        ReportFailure("The gentle mode needs OpenGL framebuffers, which this driver lacks.", missing);
+        std::exit(1);
+    }
+    gentle_ = gentle ? std::make_unique<GentleFrame>() : nullptr;
 }
 
 MainWindow::~MainWindow() {
@@ -93,9 +104,13 @@ void MainWindow::OnDraw() {
     const FrameTarget::Size size = target_.Begin(viewportWidth, viewportHeight, scale);
     double time = 0.0;
     SceneBase* scene = nullptr;
-    DrawShowFrame(
-        size.width, size.height, [this] { return ReadMusic(); },
-        [&](double now) { return scene = SelectScene(time = now); });
+    const auto readMusic = [this] { return ReadMusic(); };
+    const auto sceneAt = [&](double now) { return scene = SelectScene(time = now); };
+    if (gentle_) {
+        gentle_->Draw(size.width, size.height, readMusic, sceneAt);
+    } else {
+        DrawShowFrame(size.width, size.height, readMusic, sceneAt);
+    }
     if (timer_) timer_->Split();
     target_.End();
     if (timer_) {

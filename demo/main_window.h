@@ -13,6 +13,7 @@
 #include "demo/music.h"
 #include "demo/options.h"
 #include "scenes/frame_target.h"
+#include "scenes/gentle_frame.h"
 #include "scenes/scenes.h"
 #include "scenes/show_frame.h"
 
@@ -23,7 +24,7 @@ extern float SpectrumBuffer[1024];
 class MainWindow final : public CoreWindow {
 public:
     // Opens the window as `options` ask, starts the track on `audio`, builds every scene's program and draws
-    // the first frame.
+    // the first frame, in the gentle mode when the options say so.
     explicit MainWindow(audio::AudioLibrary& audio, const ShowOptions& options = {});
     ~MainWindow() override;  // frees the audio library and the music record
 
@@ -33,6 +34,9 @@ public:
     // waits a little for the next message.
     void OnIdle() override;
     void OnDraw() override;
+
+    // Draws the frames from now on in the gentle mode, or as the show is.
+    void SetGentle(bool gentle);
 
     // The scene the schedule shows at `time`: one of the scene fields.
     SceneBase* SelectScene(double time) const;
@@ -61,4 +65,5 @@ private:
     std::FILE* frameLog_ = nullptr;
     std::chrono::steady_clock::time_point start_;
     bool started_ = false;
+    std::unique_ptr<GentleFrame> gentle_;  // in the gentle mode
 };

@@ -48,6 +48,11 @@ constexpr ShowFlag kFlags[] = {
      }},
     {"--track", "FILE", "play this track (MP3, WAV or a tracker module) instead of the show's own",
      [](ShowOptions& o, std::string_view v, std::string&) { return o.track = v, true; }},
+    {"--gentle", "", "the gentle mode: the flashing held below three flashes a second",
+     [](ShowOptions& o, std::string_view, std::string&) {
+         o.gentle = true;
+         return true;
+     }},
     {"--tour", "SECONDS", nullptr,
      [](ShowOptions& o, std::string_view v, std::string& e) {
          return (ParseDouble(v, o.tour) && o.tour > 0.0) || Wanted(e, "a number of seconds above 0", v);

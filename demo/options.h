@@ -10,7 +10,8 @@ struct ShowOptions {
     // The fraction of the window's width and height the scenes are drawn at: 0 chooses it frame by frame
     // (--scale auto), otherwise fixed (--scale 1, --scale 0.5).
     double scale = 0.0;
-    std::string track;  // --track FILE; empty: the show's own, found as usual
+    std::string track;    // --track FILE; empty: the show's own, found as usual
+    bool gentle = false;  // --gentle
     // For the benchmarks, not in the usage: --tour SECONDS shows every slot of the schedule in turn for that
     // long, from its start, then ends; --frame-log FILE writes a line per presented frame.
     double tour = 0.0;

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,25 @@ protected:
                                   .c_str()),
                   0);
     }
+    // Waits until the partial file of `output` holds at least `bytes` bytes.
+    void AwaitPartial(const std::string& output, uintmax_t bytes) {
+        const int watch = inotify_init1(IN_CLOEXEC);
+        inotify_add_watch(watch, dir_.c_str(), IN_CREATE | IN_MODIFY);
+        const auto size = [&]() -> std::optional<uintmax_t> {
+            for (const auto& entry : fs::directory_iterator(dir_)) {
+                std::error_code gone;
+                const uintmax_t size = entry.file_size(gone);
+                if (entry.path().filename().string().rfind(output + ".part", 0) == 0 && !gone) return size;
+            }
+            return std::nullopt;
+        };
+        for (pollfd ready{watch, POLLIN, 0}; size().value_or(0) < bytes || !size();) {
+            ASSERT_EQ(poll(&ready, 1, 60000), 1) << "no " << output << " under way";
+            char events[4096];
+            ASSERT_GT(read(watch, events, sizeof events), 0);
+        }
+        close(watch);
+    }
     std::vector<std::string> Files() const {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename());
@@ -140,6 +160,37 @@ TEST_F(CaptureTool, StillsAreDeterministicAndMatchTheVideosFrames) {
     EXPECT_NE(ReadFile(dir_ / "a.png"), ReadFile(dir_ / "silent.png"));
 }
 
+TEST_F(CaptureTool, GentleStillsStartBeforeTheirMomentAsAVideoDoes) {
+    MakeTrack(6.0);
+    const std::string common = " --size 48x27 --track track.wav --gentle";
+    ASSERT_EQ(Capture("still --time 3.25 --output a.png" + common).code, 0);
+    const Outcome video = Capture("video --fps 60 --from 3.25 --to 3.26 --frames frames" + common);
+    ASSERT_EQ(video.code, 0) << video.err;
+    EXPECT_EQ(ReadFile(dir_ / "a.png"), ReadFile(dir_ / "frames/frame_000000.png"));
+    // The first picture of a run is the scene's own; the cut at 16/3 s is eased over many frames.
+    ASSERT_EQ(Capture("still --time 0 --output b.png" + common).code, 0);
+    ASSERT_EQ(Capture("still --time 0 --output c.png --size 48x27 --track track.wav").code, 0);
+    EXPECT_EQ(ReadFile(dir_ / "b.png"), ReadFile(dir_ / "c.png"));
+    ASSERT_EQ(Capture("still --time 5.36 --output d.png" + common).code, 0);
+    ASSERT_EQ(Capture("still --time 5.36 --output e.png --size 48x27 --track track.wav").code, 0);
+    EXPECT_NE(ReadFile(dir_ / "d.png"), ReadFile(dir_ / "e.png"));
+    const Image white = Still("--time 5.34 --scene Scenew --levels 0,0,0 --size 48x27 --gentle");
+    for (uint8_t v : white.rgb) ASSERT_EQ(v, 255) << "a constant picture stays as it is";
+}
+
+// The spans of the show that flash most: as the show is, they fail the rule; in the gentle mode they pass.
+TEST_F(CaptureTool, GentleModePassesTheFlashRuleWhereTheShowFails) {
+    for (const char* span : {"--from 45 --to 50", "--from 88 --to 92", "--from 99 --to 102"}) {
+        const std::string args = std::string("flashes --track '" SHOW_TRACK "' ") + span + " >flashes.txt";
+        const Outcome shown = Capture(args);
+        EXPECT_EQ(shown.code, 1) << span << "\n" << shown.err;
+        EXPECT_NE(ReadFile(dir_ / "flashes.txt").find("general flash over"), std::string::npos) << span;
+        const Outcome gentle = Capture(args + " --gentle");
+        EXPECT_EQ(gentle.code, 0) << span << "\n" << gentle.err << ReadFile(dir_ / "flashes.txt");
+        EXPECT_EQ(ReadFile(dir_ / "flashes.txt").rfind("0 of ", 0), 0u) << ReadFile(dir_ / "flashes.txt");
+    }
+}
+
 TEST_F(CaptureTool, ShortVideoHasItsFramesDurationAndSound) {
     MakeTrack(2.0);
     // The second span lies past the end of the track: its sound is silence.
@@ -189,6 +240,9 @@ TEST_F(CaptureTool, ErrorsSayWhatIsWrongAndLeaveNothingBehind) {
         {"video --size 63x36 --output x.mp4", 2, "even"},
         {"video --track track.wav", 2, "--output"},
         {"dance", 2, "dance"},
+        {"flashes --output x.png", 2, "--output"},
+        {"flashes --size 64x36", 2, "--size"},
+        {"flashes --gentle --to 0.1 --track missing.wav", 1, "missing.wav"},
         {"still --time 1 --size 100000x10 --output x.png", 1, "100000x10"},
         {"video --size 64x36 --to 0.1 --track missing.wav --output x.mp4", 1, "missing.wav"},
         {"video --size 64x36 --to 0.1 --track track.wav --output no/such/dir/x.mp4", 1,
@@ -199,6 +253,10 @@ TEST_F(CaptureTool, ErrorsSayWhatIsWrongAndLeaveNothingBehind) {
         // Refused by ffmpeg, which says why, before a frame is drawn.
         {"video --size 16384x16384 --to 0.1 --track track.wav --output x.mp4", 1, "is invalid"},
         {"video --size 64x36 --to 0.1 --track track.wav --frames no/such/frames", 1, "no/such/frames"},
+        // The output is made before anything is drawn or tried: its folder is named first.
+        {"still --time 1 --size 100000x10 --output no/such/dir/x.png", 1, "no/such/dir/x.png: No such file"},
+        {"video --size 16384x16384 --to 0.1 --track track.wav --output no/such/dir/x.mp4", 1,
+         "no/such/dir/x.mp4: No such file"},
     };
     for (const auto& c : cases) {
         const Outcome run = Capture(c.args);
@@ -258,6 +316,18 @@ TEST_F(CaptureTool, ErrorsSayWhatIsWrongAndLeaveNothingBehind) {
     const Outcome names = Capture("video --size 64x36 --fps 8 --to 0.5 --track pipe:0 --output -x.mp4");
     EXPECT_EQ(names.code, 0) << names.err;
     EXPECT_EQ(Files(), (std::vector<std::string>{"-x.mp4", "pipe:0"})) << names.err;
+
+    // Files under the names partial outputs once had are the user's: a failed run and a finished one leave
+    // them as they are.
+    for (const char* name : {"x.mp4.part", "x.png.part"}) std::ofstream(dir_ / name) << "precious";
+    EXPECT_EQ(Capture("video --size 64x36 --fps 8 --to 1 --track track.wav --output x.mp4", fullDisk).code,
+              1);
+    EXPECT_EQ(Capture("video --size 64x36 --fps 8 --to 0.25 --track track.wav --output x.mp4").code, 0);
+    EXPECT_EQ(Capture("still --time 1 --size 64x36 --output x.png").code, 0);
+    EXPECT_EQ(ReadFile(dir_ / "x.mp4.part"), "precious");
+    EXPECT_EQ(ReadFile(dir_ / "x.png.part"), "precious");
+    EXPECT_EQ(Files(),
+              (std::vector<std::string>{"-x.mp4", "pipe:0", "x.mp4", "x.mp4.part", "x.png", "x.png.part"}));
 }
 
 // A signal mid-video stops ffmpeg and leaves nothing, with the shell's exit code for it.
@@ -274,16 +344,7 @@ TEST_F(CaptureTool, SignalsMidVideoLeaveNothing) {
             _exit(98);
         }
         // Under way once ffmpeg has written the start of the video.
-        const int watch = inotify_init1(IN_CLOEXEC);
-        inotify_add_watch(watch, dir_.c_str(), IN_CREATE | IN_MODIFY);
-        const fs::path part = dir_ / "x.mp4.part";
-        std::error_code missing;
-        for (pollfd ready{watch, POLLIN, 0}; fs::file_size(part, missing) == 0 || missing;) {
-            ASSERT_EQ(poll(&ready, 1, 60000), 1) << "no video under way";
-            char events[4096];
-            ASSERT_GT(read(watch, events, sizeof events), 0);
-        }
-        close(watch);
+        AwaitPartial("x.mp4", 1);
         kill(pid, signal);
         int status = 0;
         ASSERT_EQ(waitpid(pid, &status, 0), pid);
@@ -298,6 +359,46 @@ TEST_F(CaptureTool, SignalsMidVideoLeaveNothing) {
             EXPECT_NE(fs::read_symlink(process.path() / "cwd", gone), dir_) << process.path();
         }
     }
+
+    // A still made at a size that takes a while to draw, stopped once its output is under way.
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (chdir(dir_.c_str()) != 0 || !std::freopen("/dev/null", "w", stderr)) _exit(99);
+        execl(CAPTURE_TOOL, CAPTURE_TOOL, "still", "--time", "70", "--size", "4096x4096", "--levels", "1,1,1",
+              "--output", "x.png", nullptr);
+        _exit(98);
+    }
+    AwaitPartial("x.png", 0);
+    kill(pid, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_TRUE(Files().empty());
+}
+
+// The levels late in a long track, as a still takes them: the same as those of the whole decoding, from
+// memory that holds their window only (the decoded 115 s before it would take 40 MB).
+TEST_F(CaptureTool, LevelsLateInALongTrackKeepOnlyTheirWindow) {
+    MakeTrack(120.0);
+    const std::string track = (dir_ / "track.wav").string();
+    const auto peakKb = [] {
+        std::ifstream status("/proc/self/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind("VmHWM:", 0) == 0) return std::stoll(line.substr(6));
+        }
+        return -1ll;
+    };
+    std::string error;
+    std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
+    const long long before = peakKb();
+    const std::unique_ptr<TrackLevels> late = TrackLevels::Open(track, error, 115.0, 115.0);
+    ASSERT_NE(late, nullptr) << error;
+    EXPECT_LT(peakKb() - before, 8 * 1024) << "kB above what the process held before";
+    const std::unique_ptr<TrackLevels> whole = TrackLevels::Open(track, error);
+    ASSERT_NE(whole, nullptr) << error;
+    EXPECT_EQ(late->At(115.0), whole->At(115.0));
+    EXPECT_NE(late->At(115.0), (std::array<float, 3>{0.0f, 0.0f, 0.0f}));
 }
 
 TEST(FlipToRgb, TopRowFirstWithoutAlpha) {
@@ -327,6 +428,16 @@ TEST(CaptureOptions, Defaults) {
     EXPECT_EQ(video.fps, 60);
     EXPECT_EQ(video.from, 0.0);
     EXPECT_FALSE(video.to.has_value());
+    EXPECT_FALSE(video.gentle);
+    CaptureOptions flashes;
+    const char* flashesArgs[] = {"flashes", "--gentle", "--to", "3"};
+    ASSERT_TRUE(ParseCaptureOptions(4, flashesArgs, flashes, error)) << error;
+    EXPECT_EQ(flashes.mode, CaptureOptions::Mode::Flashes);
+    EXPECT_TRUE(flashes.gentle);
+    EXPECT_EQ(flashes.width, 96);
+    EXPECT_EQ(flashes.height, 54);
+    EXPECT_EQ(flashes.fps, 60);
+    EXPECT_EQ(flashes.frames, 180);
 }
 
 }  // namespace

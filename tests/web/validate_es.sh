@@ -5,9 +5,10 @@ set -euo pipefail
 dir=$1
 shopt -s nullglob
 texts=("$dir"/*.vert "$dir"/*.frag)
-# The vertex shader, the twelve scenes and the upscale pass (the parts they include are checked within them).
-if [ ${#texts[@]} -ne 14 ]; then
-    echo "expected 14 translated texts in $dir, found ${#texts[@]}" >&2
+# The vertex shader, the twelve scenes, the gentle pass and the upscale pass (the parts they include are
+# checked within them).
+if [ ${#texts[@]} -ne 15 ]; then
+    echo "expected 15 translated texts in $dir, found ${#texts[@]}" >&2
     exit 1
 fi
 failed=0

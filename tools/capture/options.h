@@ -7,14 +7,17 @@
 
 #include "scenes/show_frame.h"
 
-// What each command takes; with no command or a wrong one, both.
+// What each command takes.
 constexpr char kStillUsage[] =
     "usage: tesselune-capture still --time T [--scene NAME] [--levels A,B,C] [--size WxH] [--track FILE] "
-    "--output FILE.png\n";
+    "[--gentle] --output FILE.png\n";
 constexpr char kVideoUsage[] =
-    "usage: tesselune-capture video [--size WxH] [--fps N] [--from T0] [--to T1] [--track FILE] "
+    "usage: tesselune-capture video [--size WxH] [--fps N] [--from T0] [--to T1] [--track FILE] [--gentle] "
     "(--output FILE.mp4 | --frames DIR)\n";
-// The whole usage, for `tesselune-capture --help`, the wrong command line and none.
+constexpr char kFlashesUsage[] =
+    "usage: tesselune-capture flashes [--from T0] [--to T1] [--track FILE] [--gentle]\n";
+// The whole usage, for `tesselune-capture --help` and a run without a command: the three commands, what they
+// do, and the photosensitivity warning.
 std::string CaptureUsage();
 
 // The most seconds a time may lie from the start of the show either way: far beyond any track, and near
@@ -22,16 +25,17 @@ std::string CaptureUsage();
 constexpr double kMaxSeconds = 1e9;
 
 struct CaptureOptions {
-    enum class Mode { Still, Video };
+    enum class Mode { Still, Video, Flashes };
     Mode mode = Mode::Still;
     double time = 0.0;                           // still: the music time
     std::optional<SceneId> scene;                // still: drawn whatever the time
     std::optional<std::array<float, 3>> levels;  // still: the spectrum levels as given
+    bool gentle = false;                         // the show's gentle mode
     int width = 1280, height = 720;
     int fps = 60;
     double from = 0.0;
-    std::optional<double> to;  // video: the end, else the end of the show
-    int frames = 0;            // video: how many are drawn, at --from + n / --fps before the end
+    std::optional<double> to;  // video, flashes: the end, else the end of the show
+    int frames = 0;            // video, flashes: how many are drawn, at --from + n / --fps before the end
     std::string output;        // the PNG or the video file
     std::string framesDir;     // video: numbered PNGs instead of a video
     std::string track = kTrackPath;

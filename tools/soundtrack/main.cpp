@@ -2,7 +2,9 @@
 #include <cstdio>
 #include <string_view>
 
+#include "platform/standard_streams.h"
 #include "tesselune_version.h"
+#include "tools/partial_file.h"
 #include "tools/soundtrack/mix.h"
 #include "tools/soundtrack/mp3.h"
 #include "tools/soundtrack/score.h"
@@ -17,6 +19,8 @@ constexpr char kAbout[] =
 }  // namespace
 
 int main(int argc, char** argv) {
+    OpenStandardStreams();
+    RemovePartialFilesOnSignals();
     const std::string_view argument = argc == 2 ? argv[1] : "";
     if (argument == "-h" || argument == "--help") {
         std::printf("%s%s", kUsage, kAbout);
