@@ -55,13 +55,24 @@ show_on_disk_audio() {
     "$track_tool" compare "$work/out.raw" "$work/track.wav" || fail "the device did not get the decoded track"
 }
 
+# await_managed_window: await_window under a window manager, whose framing of the window can make one search
+# meet a window that has just gone.
+await_managed_window() {
+    local window
+    for _ in $(seq 300); do
+        window=$(xdotool search --onlyvisible --name '^Tesselune$' 2>/dev/null | head -n 1) || true
+        [ -n "$window" ] && echo "$window" && return 0
+        sleep 0.1
+    done
+    fail "no window"
+}
 # await_state WINDOW WIDTHxHEIGHT [FULLSCREEN]: waits until the window manager has given the window that size,
 # in full screen or not.
 await_state() {
     local window=$1 size=$2 full=${3:-} geometry state in_full
     for _ in $(seq 200); do
-        geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/ *Geometry: //p')
-        state=$(xprop -id "$window" _NET_WM_STATE)
+        geometry=$(xdotool getwindowgeometry "$window" 2>/dev/null | sed -n 's/ *Geometry: //p') || true
+        state=$(xprop -id "$window" _NET_WM_STATE 2>/dev/null) || true
         in_full=""
         [[ $state == *FULLSCREEN* ]] && in_full=full
         [ "$geometry" = "$size" ] && [ "$in_full" = "$full" ] && return 0
@@ -79,7 +90,7 @@ whole_screen)
     timeout 30 bash -c 'until xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"; do sleep 0.1; done' ||
         fail "openbox did not start"
     SDL_AUDIODRIVER=dummy start_show
-    window=$(await_window)
+    window=$(await_managed_window)
     await_state "$window" 1920x1080
     xdotool windowfocus --sync "$window" key F11
     await_state "$window" 1920x1080 full
@@ -91,7 +102,7 @@ whole_screen)
     await_exit
     [ "$code" = 0 ] || fail "Escape ended the show with exit code $code"
     SDL_AUDIODRIVER=dummy start_show --window 640x360
-    window=$(await_window)
+    window=$(await_managed_window)
     await_state "$window" 640x360
     kill -TERM "$show_pid"
     await_exit
