@@ -77,7 +77,8 @@ MusicReading MainWindow::ReadMusic() {
     if (music->ok) {
         now.time = audio_.ChannelBytes2Seconds(music->handle,
                                                audio_.ChannelGetPosition(music->handle, audio::kPosByte));
-        if (now.time > kShowEnd) std::exit(0);  // the run-time's normal exit; this frame is not drawn
+        if (now.time > ShowSchedule().end)
+            std::exit(0);  // the run-time's normal exit; this frame is not drawn
     }
     return now;
 }

@@ -161,7 +161,7 @@ int Video(const CaptureOptions& options) {
     CatchStopSignals();
     std::string error;
     std::unique_ptr<TrackLevels> track =
-        TrackLevels::Open(options.track, error, options.to.value_or(kShowEnd));
+        TrackLevels::Open(options.track, error, options.to.value_or(ShowSchedule().end));
     if (track == nullptr) return FailVideo(error);
     // The output first: what ffmpeg refuses is known before a frame is drawn.
     const VideoSpan span{options.width, options.height, options.fps, options.from,

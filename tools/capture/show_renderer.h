@@ -37,7 +37,7 @@ public:
     // Decodes the track as the show opens it: as a stream, else as a module, and no further than the levels
     // at `until` need (the show's end unless told otherwise). Null, with the reason, on failure.
     static std::unique_ptr<TrackLevels> Open(const std::string& path, std::string& error,
-                                             double until = kShowEnd);
+                                             double until = ShowSchedule().end);
 
     double Seconds() const { return static_cast<double>(track_->Frames()) / track_->sampleRate; }
     // The levels of the 2048 frames that start at `time`.
