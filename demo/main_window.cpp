@@ -1,6 +1,7 @@
 #include "demo/main_window.h"
 
 #include <cstdlib>
+#include <utility>
 
 #include "audio/levels.h"
 #include "platform/gl.h"
@@ -27,7 +28,8 @@ SceneBase* BuildScene(SceneBase*& field) {
 
 }  // namespace
 
-MainWindow::MainWindow(audio::AudioLibrary& audio) : audio_(audio) {
+MainWindow::MainWindow(audio::AudioLibrary& audio, std::unique_ptr<Studio> studio)
+    : audio_(audio), studio_(std::move(studio)) {
     // Everything below draws: without a GL context there is no show (the window layer has said why).
     if (!HasContext()) std::exit(1);
     music = new Music(audio_, FindTrack(GetExeDirectory()));
@@ -60,10 +62,19 @@ void MainWindow::OnResize(int width, int height) {
 }
 
 SceneBase* MainWindow::SelectScene(double time) const {
-    return this->*kSceneFields[static_cast<int>(ScheduledScene(time))];
+    return Scene(CurrentSchedule().SceneAt(time));
+}
+
+SceneBase* MainWindow::Scene(SceneId id) const {
+    return this->*kSceneFields[static_cast<int>(id)];
+}
+
+const Schedule& MainWindow::CurrentSchedule() const {
+    return studio_ ? studio_->CurrentSchedule() : ShowSchedule();
 }
 
 void MainWindow::OnDraw() {
+    if (studio_) studio_->Poll([this](SceneId id) { return Scene(id); });
     DrawShowFrame(
         viewportWidth, viewportHeight, [this] { return ReadMusic(); },
         [this](double time) { return SelectScene(time); });
@@ -77,7 +88,7 @@ MusicReading MainWindow::ReadMusic() {
     if (music->ok) {
         now.time = audio_.ChannelBytes2Seconds(music->handle,
                                                audio_.ChannelGetPosition(music->handle, audio::kPosByte));
-        if (now.time > ShowSchedule().end)
+        if (now.time > CurrentSchedule().end)
             std::exit(0);  // the run-time's normal exit; this frame is not drawn
     }
     return now;

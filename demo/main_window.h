@@ -2,9 +2,12 @@
 // is idle, the window is resized or a paint is asked for.
 #pragma once
 
+#include <memory>
+
 #include "audio/audio_library.h"
 #include "core_window.h"
 #include "demo/music.h"
+#include "demo/studio.h"
 #include "scenes/scenes.h"
 #include "scenes/show_frame.h"
 
@@ -15,7 +18,8 @@ extern float SpectrumBuffer[1024];
 class MainWindow final : public CoreWindow {
 public:
     // Opens the window, starts the track on `audio`, builds every scene's program and draws the first frame.
-    explicit MainWindow(audio::AudioLibrary& audio);
+    // With a `studio`, every frame first takes what it has read again, and the schedule is the studio's.
+    explicit MainWindow(audio::AudioLibrary& audio, std::unique_ptr<Studio> studio = nullptr);
     ~MainWindow() override;  // frees the audio library and the music record
 
     void OnKeyDown(int key) override;
@@ -25,6 +29,12 @@ public:
 
     // The scene the schedule shows at `time`: one of the scene fields.
     SceneBase* SelectScene(double time) const;
+    // The scene field of `id`.
+    SceneBase* Scene(SceneId id) const;
+    // The schedule in use: the show's, or the studio's.
+    const Schedule& CurrentSchedule() const;
+    // The studio's faults standing now; empty without a studio.
+    std::string StudioErrors() const { return studio_ ? studio_->Errors() : std::string(); }
 
     int viewportWidth = 0;
     int viewportHeight = 0;
@@ -39,4 +49,5 @@ private:
     MusicReading ReadMusic();
 
     audio::AudioLibrary& audio_;
+    std::unique_ptr<Studio> studio_;
 };

@@ -1,0 +1,140 @@
+#include "demo/studio.h"
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <system_error>
+#include <utility>
+
+#include "scenes/shader_files.h"
+#include "shaders/shader_texts.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+#define TESSELUNE_SCENE_TEXT(Name, field, kind) shader_text::Name,
+constexpr const char* kBuiltInTexts[] = {TESSELUNE_SCENES(TESSELUNE_SCENE_TEXT)};
+#undef TESSELUNE_SCENE_TEXT
+
+constexpr char kScheduleFile[] = "scenes/schedule.txt";
+
+// The whole file, or false where it cannot be read.
+bool ReadFile(const fs::path& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    if (!in || !(content << in.rdbuf())) return false;
+    text = content.str();
+    return true;
+}
+
+class LiveStudio final : public Studio {
+public:
+    explicit LiveStudio(fs::path dir);
+
+    void Poll(const std::function<SceneBase*(SceneId)>& scene) override;
+    const Schedule& CurrentSchedule() const override { return schedule_; }
+    std::string Errors() const override;
+
+private:
+    // True where a file of the folder has appeared, gone or changed since the last look.
+    bool FilesChanged();
+    void Rebuild(SceneId id, SceneBase& scene, const std::string& particleDisc);
+    void ReadSchedule();
+    // Records `error` (empty: mended) for one text, reporting it on standard error when it is new.
+    void SetError(std::string& slot, std::string error);
+
+    fs::path dir_;
+    std::map<fs::path, std::pair<fs::file_time_type, uintmax_t>> seen_;
+    std::array<std::string, kSceneCount> built_;  // the fragment text each scene's program was built from
+    std::array<std::string, kSceneCount> sceneErrors_;
+    std::string scheduleText_;
+    std::string scheduleError_;
+    Schedule schedule_;
+};
+
+}  // namespace
+
+std::unique_ptr<Studio> OpenStudio(fs::path dir) {
+    return std::make_unique<LiveStudio>(std::move(dir));
+}
+
+fs::path StudioSourceTree() {
+    std::error_code error;
+    const fs::path tree = TESSELUNE_SOURCE_DIR;
+    return fs::is_directory(tree / "shaders", error) ? tree : fs::path();
+}
+
+LiveStudio::LiveStudio(fs::path dir) : dir_(std::move(dir)), schedule_(ShowSchedule()) {
+    for (int i = 0; i < kSceneCount; ++i) built_[static_cast<size_t>(i)] = kBuiltInTexts[i];
+    scheduleText_ = shader_text::Schedule;
+}
+
+bool LiveStudio::FilesChanged() {
+    std::map<fs::path, std::pair<fs::file_time_type, uintmax_t>> now;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir_ / "shaders", error)) {
+        std::error_code ignored;
+        now[entry.path()] = {entry.last_write_time(ignored), entry.file_size(ignored)};
+    }
+    const fs::path schedule = dir_ / kScheduleFile;
+    now[schedule] = {fs::last_write_time(schedule, error), fs::file_size(schedule, error)};
+    if (now == seen_) return false;
+    seen_ = std::move(now);
+    return true;
+}
+
+void LiveStudio::Poll(const std::function<SceneBase*(SceneId)>& scene) {
+    if (!FilesChanged()) return;
+    // Scene2's fragment text includes the particle disc, so a change of the disc rebuilds it.
+    ShaderFileText disc;
+    std::string unread;
+    disc.Read(dir_ / "shaders", "particle_disc.glsl", unread);
+    for (int i = 0; i < kSceneCount; ++i) {
+        const auto id = static_cast<SceneId>(i);
+        Rebuild(id, *scene(id), disc.text);
+    }
+    ReadSchedule();
+}
+
+void LiveStudio::Rebuild(SceneId id, SceneBase& scene, const std::string& particleDisc) {
+    const size_t i = static_cast<size_t>(id);
+    const std::string name = kSceneNames[i];
+    ShaderFileText fragment;
+    std::string error;
+    if (!fragment.Read(dir_ / "shaders", name + ".frag", error))
+        return SetError(sceneErrors_[i], name + ": " + error);
+    if (fragment.text == built_[i]) return SetError(sceneErrors_[i], "");
+    std::string log;
+    const uint32_t program = linkProgram(shader_text::Vertex, fragment.text.c_str(), log);
+    if (program == 0 || !scene.ReplaceProgram(program, particleDisc.c_str(), log)) {
+        return SetError(sceneErrors_[i], name + ": " + fragment.NameLines(log));
+    }
+    built_[i] = fragment.text;
+    SetError(sceneErrors_[i], "");
+}
+
+void LiveStudio::ReadSchedule() {
+    std::string text;
+    if (!ReadFile(dir_ / kScheduleFile, text))
+        return SetError(scheduleError_, std::string(kScheduleFile) + ": cannot be read");
+    if (text == scheduleText_) return SetError(scheduleError_, "");
+    std::string error;
+    if (!ParseSchedule(text, kScheduleFile, schedule_, error)) return SetError(scheduleError_, error);
+    scheduleText_ = text;
+    SetError(scheduleError_, "");
+}
+
+void LiveStudio::SetError(std::string& slot, std::string error) {
+    if (!error.empty() && error.back() != '\n') error += '\n';
+    if (!error.empty() && error != slot) std::fputs(error.c_str(), stderr);
+    slot = std::move(error);
+}
+
+std::string LiveStudio::Errors() const {
+    std::string all;
+    for (const std::string& error : sceneErrors_) all += error;
+    return all + scheduleError_;
+}

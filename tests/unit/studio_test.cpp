@@ -1,0 +1,171 @@
+// The studio: the show's texts and schedule read from a folder and read again when saved.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "demo/main_window.h"
+#include "scenes/shader_files.h"
+#include "shaders/shader_texts.h"
+#include "unit/fake_audio.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A copy of the source tree's shaders and schedule, which a test edits as a maker would.
+class StudioTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("tesselune-studio-" + std::to_string(::getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir / "scenes");
+        fs::copy(StudioSourceTree() / "shaders", dir / "shaders");
+        fs::copy(StudioSourceTree() / "scenes/schedule.txt", dir / "scenes/schedule.txt");
+        audio.stream = 3;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    void Write(const std::string& file, const std::string& text) { std::ofstream(dir / file) << text; }
+    std::string Read(const std::string& file) {
+        std::ifstream in(dir / file);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    // `file` with its line `number` (from 1) replaced by `line`.
+    void ReplaceLine(const std::string& file, int number, const std::string& line) {
+        std::string text = Read(file);
+        size_t start = 0;
+        for (int n = 1; n < number; ++n) start = text.find('\n', start) + 1;
+        text.replace(start, text.find('\n', start) - start, line);
+        Write(file, text);
+    }
+    // The frame drawn at `time`.
+    std::vector<uint8_t> DrawAt(MainWindow& window, double time) {
+        audio.seconds = time;
+        window.OnDraw();
+        return window.ReadFrame();
+    }
+
+    fs::path dir;
+    FakeAudio audio;
+};
+
+constexpr char kRed[] = "void main() {\n    gl_FragColor = vec4(1.0, 0.0, 0.0, 1.0);\n}\n";
+
+bool AllRed(const std::vector<uint8_t>& frame) {
+    for (size_t i = 0; i < frame.size(); i += 4) {
+        if (frame[i] != 255 || frame[i + 1] != 0 || frame[i + 2] != 0) return false;
+    }
+    return true;
+}
+
+double MeanRed(const std::vector<uint8_t>& frame) {
+    double sum = 0.0;
+    for (size_t i = 0; i < frame.size(); i += 4) sum += frame[i];
+    return sum / static_cast<double>(frame.size() / 4);
+}
+
+TEST_F(StudioTest, ASavedTextIsDrawnAndABrokenOneKeepsTheLastPictureNamingItsLine) {
+    MainWindow window(audio, OpenStudio(dir));
+    const std::vector<uint8_t> shipped = DrawAt(window, 8.0);  // Scene7
+    EXPECT_FALSE(AllRed(shipped));
+    Write("shaders/Scene7.frag", kRed);
+    EXPECT_TRUE(AllRed(DrawAt(window, 8.0)));
+
+    testing::internal::CaptureStderr();
+    Write("shaders/Scene7.frag", "void main() {\n    gl_FragColor = vec4(1.0);\n    not glsl;\n}\n");
+    EXPECT_TRUE(AllRed(DrawAt(window, 8.0)));
+    const std::string reported = testing::internal::GetCapturedStderr();
+    EXPECT_NE(reported.find("Scene7: fragment shader compilation failed:\nScene7.frag:3"), std::string::npos)
+        << reported;
+    EXPECT_EQ(window.StudioErrors(), reported);
+
+    Write("shaders/Scene7.frag", kRed);
+    DrawAt(window, 8.0);
+    EXPECT_EQ(window.StudioErrors(), "");
+}
+
+TEST_F(StudioTest, AFaultInTheKitIsNamedAsTheKitsLineInEachSceneThatIncludesIt) {
+    MainWindow window(audio, OpenStudio(dir));
+    const std::vector<uint8_t> before = DrawAt(window, 74.0);  // Scene5
+    testing::internal::CaptureStderr();
+    ReplaceLine("shaders/noise_kit.glsl", 12, "float broken = ;");
+    EXPECT_EQ(DrawAt(window, 74.0), before);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    for (const char* scene : {"Scene5", "Scene5_1", "Scene6"}) {
+        EXPECT_NE(
+            errors.find(std::string(scene) + ": fragment shader compilation failed:\nnoise_kit.glsl:12"),
+            std::string::npos)
+            << scene << "\n"
+            << errors;
+    }
+}
+
+// Scene2 draws by its particle path where the context allows, as here, and by its shader path elsewhere:
+// both take the particle disc, and its gradient turned red shows through.
+TEST_F(StudioTest, Scene2FollowsItsParticleDisc) {
+    MainWindow window(audio, OpenStudio(dir));
+    const std::vector<uint8_t> before = DrawAt(window, 1.0);
+    std::string disc = Read("shaders/particle_disc.glsl");
+    const std::string gradient = "vec3(0.1, 0.15, 0.2) * fragY / height";
+    ASSERT_NE(disc.find(gradient), std::string::npos);
+    Write("shaders/particle_disc.glsl",
+          disc.replace(disc.find(gradient), gradient.size(), "vec3(0.9, 0.0, 0.0)"));
+    const std::vector<uint8_t> after = DrawAt(window, 1.0);
+    EXPECT_NE(after, before);
+    EXPECT_EQ(window.StudioErrors(), "");
+    EXPECT_GT(MeanRed(after), MeanRed(before) + 10.0);
+    EXPECT_EQ(static_cast<Scene2*>(window.scene2)->DrawingPath(), Scene2Path::Particles);
+}
+
+TEST_F(StudioTest, AMovedThresholdTakesEffectAndABadLineKeepsTheLastSchedule) {
+    MainWindow window(audio, OpenStudio(dir));
+    EXPECT_EQ(window.SelectScene(70.7), window.scene4);
+    std::string text = Read("scenes/schedule.txt");
+    text.replace(text.find("\n27  Scene4"), 11, "\n26.5 Scene4");
+    Write("scenes/schedule.txt", text);
+    window.OnDraw();
+    EXPECT_EQ(window.SelectScene(70.7), window.scene5);
+    EXPECT_EQ(window.SelectScene(70.0), window.scene4);
+
+    testing::internal::CaptureStderr();
+    text.replace(text.find("\n29  Scene5"), 11, "\n29  Scene55");
+    Write("scenes/schedule.txt", text);
+    window.OnDraw();
+    const std::string reported = testing::internal::GetCapturedStderr();
+    const int line =
+        1 + static_cast<int>(std::count(text.begin(), text.begin() + text.find("Scene55"), '\n'));
+    EXPECT_EQ(reported, "scenes/schedule.txt:" + std::to_string(line) + ": unknown scene \"Scene55\"\n");
+    EXPECT_EQ(window.SelectScene(70.7), window.scene5);
+}
+
+// Until a file is saved the studio draws what the show draws: the files read as the build embeds them.
+TEST(ShaderFileText, ReadsTheSourceTreeAsTheBuildEmbedsIt) {
+#define TESSELUNE_SCENE_TEXT(Name, field, kind) shader_text::Name,
+    const char* const embedded[] = {TESSELUNE_SCENES(TESSELUNE_SCENE_TEXT)};
+#undef TESSELUNE_SCENE_TEXT
+    for (int i = 0; i < kSceneCount; ++i) {
+        ShaderFileText text;
+        std::string error;
+        ASSERT_TRUE(text.Read(StudioSourceTree() / "shaders", std::string(kSceneNames[i]) + ".frag", error))
+            << error;
+        EXPECT_EQ(text.text, embedded[i]) << kSceneNames[i];
+    }
+}
+
+TEST_F(StudioTest, AMissingOrLoopingIncludeIsAFault) {
+    ShaderFileText text;
+    std::string error;
+    Write("shaders/a.frag", "#include \"missing.glsl\"\n");
+    EXPECT_FALSE(text.Read(dir / "shaders", "a.frag", error));
+    EXPECT_EQ(error, "missing.glsl: cannot be read");
+    Write("shaders/b.glsl", "#include \"a.frag\"\n");
+    Write("shaders/a.frag", "#include \"b.glsl\"\n");
+    EXPECT_FALSE(text.Read(dir / "shaders", "a.frag", error));
+    EXPECT_NE(error.find("included within itself"), std::string::npos) << error;
+}
+
+}  // namespace
