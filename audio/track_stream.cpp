@@ -16,13 +16,16 @@ int64_t Seconds(double seconds, int rate) {
 
 }  // namespace
 
-TrackStream::TrackStream(std::unique_ptr<Decoder> decoder, std::string name)
+TrackStream::TrackStream(std::unique_ptr<Decoder> decoder, std::string name, int64_t first)
     : decoder_(std::move(decoder)),
       name_(std::move(name)),
       channels_(decoder_->Channels()),
       rate_(decoder_->SampleRate()),
       capacity_(Seconds(kAheadSeconds + kHistorySeconds, rate_) + kBlockFrames),
-      ring_(static_cast<size_t>(capacity_ * channels_))
+      ring_(static_cast<size_t>(capacity_ * channels_)),
+      end_(first),
+      released_(first),
+      skip_(first)
 #ifndef __EMSCRIPTEN__
       ,
       thread_([this] { Run(); })
@@ -42,6 +45,7 @@ void TrackStream::Fill() {
     if (ended_) return;
     try {
         std::vector<float> block(static_cast<size_t>(kBlockFrames * channels_));
+        SkipToStart(block);
         while (!ended_ && end_ + kBlockFrames - capacity_ <= released_) {
             std::string error;
             const int64_t read = decoder_->Read(block.data(), kBlockFrames, error);
@@ -111,6 +115,7 @@ bool TrackStream::EndedBefore(int64_t frame) const {
 void TrackStream::Run() {
     try {
         std::vector<float> block(static_cast<size_t>(kBlockFrames * channels_));
+        SkipToStart(block);
         for (;;) {
             std::string error;
             const int64_t read = decoder_->Read(block.data(), kBlockFrames, error);
@@ -138,6 +143,16 @@ void TrackStream::Run() {
     decoder_.reset();  // on this thread, which is the one that read it
 }
 #endif
+
+void TrackStream::SkipToStart(std::vector<float>& block) {
+    if (skip_ == 0 || decoder_->Seek(std::exchange(skip_, 0))) return;
+    std::string error;
+    for (int64_t at = 0; at < end_;) {
+        const int64_t read = decoder_->Read(block.data(), std::min(kBlockFrames, end_ - at), error);
+        if (read <= 0) return;
+        at += read;
+    }
+}
 
 void TrackStream::Append(const std::vector<float>& block, int64_t read, const std::string& error) {
     for (int64_t i = 0; i < read; ++i) {
