@@ -35,6 +35,7 @@ MainWindow::MainWindow(audio::AudioLibrary& audio, std::unique_ptr<Studio> studi
     music = new Music(audio_, FindTrack(GetExeDirectory()));
     music->Load();
     if (music->ok) audio_.ChannelPlay(music->handle, false);
+    if (studio_ && music->ok) studio_->Attach(audio_, music->handle);
 #define TESSELUNE_BUILD_SCENE(Name, field, kind) BuildScene<Name>(field);
     TESSELUNE_SCENES(TESSELUNE_BUILD_SCENE)
 #undef TESSELUNE_BUILD_SCENE
@@ -52,6 +53,19 @@ MainWindow::~MainWindow() {
 
 void MainWindow::OnKeyDown(int key) {
     if (key == VK_ESCAPE) std::exit(0);
+    if (studio_ && studio_->OnKey(key)) OnDraw();
+}
+
+void MainWindow::OnLButtonDown(int x, int y) {
+    if (studio_) studio_->OnPointer(Studio::Pointer::kPress, x, y, viewportWidth, viewportHeight);
+}
+
+void MainWindow::OnLButtonUp(int x, int y) {
+    if (studio_) studio_->OnPointer(Studio::Pointer::kRelease, x, y, viewportWidth, viewportHeight);
+}
+
+void MainWindow::OnMouseMove(int x, int y) {
+    if (studio_) studio_->OnPointer(Studio::Pointer::kMove, x, y, viewportWidth, viewportHeight);
 }
 
 void MainWindow::OnResize(int width, int height) {
@@ -74,7 +88,10 @@ const Schedule& MainWindow::CurrentSchedule() const {
 }
 
 void MainWindow::OnDraw() {
-    if (studio_) studio_->Poll([this](SceneId id) { return Scene(id); });
+    if (studio_) {
+        studio_->Poll([this](SceneId id) { return Scene(id); });
+        studio_->BeforeFrame();
+    }
     DrawShowFrame(
         viewportWidth, viewportHeight, [this] { return ReadMusic(); },
         [this](double time) { return SelectScene(time); });
@@ -88,8 +105,8 @@ MusicReading MainWindow::ReadMusic() {
     if (music->ok) {
         now.time = audio_.ChannelBytes2Seconds(music->handle,
                                                audio_.ChannelGetPosition(music->handle, audio::kPosByte));
-        if (now.time > CurrentSchedule().end)
-            std::exit(0);  // the run-time's normal exit; this frame is not drawn
+        // The run-time's normal exit; this frame is not drawn. The studio pauses there instead.
+        if (now.time > CurrentSchedule().end && !studio_) std::exit(0);
     }
     return now;
 }

@@ -23,6 +23,10 @@ public:
     ~MainWindow() override;  // frees the audio library and the music record
 
     void OnKeyDown(int key) override;
+    // The studio's: the pointer on its timeline.
+    void OnLButtonDown(int x, int y) override;
+    void OnLButtonUp(int x, int y) override;
+    void OnMouseMove(int x, int y) override;
     void OnResize(int width, int height) override;
     void OnIdle() override { OnDraw(); }
     void OnDraw() override;

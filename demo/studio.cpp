@@ -1,6 +1,8 @@
 #include "demo/studio.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -21,6 +23,12 @@ constexpr const char* kBuiltInTexts[] = {TESSELUNE_SCENES(TESSELUNE_SCENE_TEXT)}
 
 constexpr char kScheduleFile[] = "scenes/schedule.txt";
 
+// The window layer's key codes (Windows' virtual keys) of the studio's keys.
+constexpr int kKeySpace = 0x20, kKeyPageUp = 0x21, kKeyPageDown = 0x22, kKeyHome = 0x24, kKeyLeft = 0x25,
+              kKeyRight = 0x27, kKeyLoop = 'L';
+// The timeline strip's height along the bottom of the client, in pixels.
+constexpr int kStripHeight = 16;
+
 // The whole file, or false where it cannot be read.
 bool ReadFile(const fs::path& path, std::string& text) {
     std::ifstream in(path, std::ios::binary);
@@ -38,7 +46,20 @@ public:
     const Schedule& CurrentSchedule() const override { return schedule_; }
     std::string Errors() const override;
 
+    void Attach(audio::AudioLibrary& audio, audio::Handle handle) override {
+        audio_ = &audio;
+        handle_ = handle;
+    }
+    void BeforeFrame() override;
+    bool OnKey(int key) override;
+    void OnPointer(Pointer event, int x, int y, int width, int height) override;
+
 private:
+    double Time();
+    // Moves the music to `seconds` (within the show), the loop to the slot there where it loops.
+    void Seek(double seconds);
+    // The start and the end of the slot shown at `time`.
+    std::pair<double, double> SlotAt(double time) const;
     // True where a file of the folder has appeared, gone or changed since the last look.
     bool FilesChanged();
     void Rebuild(SceneId id, SceneBase& scene, const std::string& particleDisc);
@@ -53,6 +74,13 @@ private:
     std::string scheduleText_;
     std::string scheduleError_;
     Schedule schedule_;
+
+    audio::AudioLibrary* audio_ = nullptr;
+    audio::Handle handle_ = 0;
+    bool paused_ = false;
+    bool looping_ = false;
+    std::pair<double, double> loop_;  // the slot looped: its start and its end
+    bool scrubbing_ = false;          // the pointer was pressed on the strip and is held
 };
 
 }  // namespace
@@ -137,4 +165,65 @@ std::string LiveStudio::Errors() const {
     std::string all;
     for (const std::string& error : sceneErrors_) all += error;
     return all + scheduleError_;
+}
+
+double LiveStudio::Time() {
+    return audio_
+               ? audio_->ChannelBytes2Seconds(handle_, audio_->ChannelGetPosition(handle_, audio::kPosByte))
+               : 0.0;
+}
+
+void LiveStudio::Seek(double seconds) {
+    if (!audio_) return;
+    const double time = std::clamp(seconds, 0.0, schedule_.end);
+    audio_->ChannelSetPosition(handle_, audio_->ChannelSeconds2Bytes(handle_, time), audio::kPosByte);
+    if (looping_) loop_ = SlotAt(time);
+}
+
+std::pair<double, double> LiveStudio::SlotAt(double time) const {
+    double start = 0.0;
+    for (const ScheduleRow& row : schedule_.rows) {
+        if (time < row.threshold) return {start, row.threshold};
+        start = row.threshold;
+    }
+    return {start, schedule_.end};
+}
+
+void LiveStudio::BeforeFrame() {
+    if (!audio_) return;
+    const double time = Time();
+    if (looping_ && time >= loop_.second) {
+        Seek(loop_.first);
+    } else if (time > schedule_.end && !paused_) {
+        paused_ = audio_->ChannelPause(handle_);
+    }
+}
+
+bool LiveStudio::OnKey(int key) {
+    if (key == kKeySpace) {
+        if (audio_) paused_ = paused_ ? !audio_->ChannelPlay(handle_, false) : audio_->ChannelPause(handle_);
+        return true;
+    }
+    if (key != kKeyLeft && key != kKeyRight && key != kKeyPageUp && key != kKeyPageDown && key != kKeyHome &&
+        key != kKeyLoop) {
+        return false;
+    }
+    const double time = Time();
+    const auto [start, end] = SlotAt(time);
+    if (key == kKeyLeft) Seek(time - schedule_.bar);
+    if (key == kKeyRight) Seek(time + schedule_.bar);
+    if (key == kKeyPageUp) Seek(start > 0.0 ? SlotAt(std::nextafter(start, 0.0)).first : 0.0);
+    if (key == kKeyPageDown) Seek(end);
+    if (key == kKeyHome) Seek(0.0);
+    if (key == kKeyLoop) {
+        looping_ = !looping_;
+        loop_ = {start, end};
+    }
+    return true;
+}
+
+void LiveStudio::OnPointer(Pointer event, int x, int y, int width, int height) {
+    if (event == Pointer::kPress) scrubbing_ = y >= height - kStripHeight && y < height;
+    if (event == Pointer::kRelease) scrubbing_ = false;
+    if (scrubbing_ && width > 0) Seek(schedule_.end * std::clamp(x + 0.5, 0.0, double(width)) / width);
 }

@@ -1,6 +1,13 @@
 // The show as its makers run it (`tesselune --studio [DIR]`): the scenes' fragment texts, the kits they
 // include and the schedule are read from DIR's shaders/ and scenes/schedule.txt instead of the built-in
-// copies, and read again whenever one of them is saved.
+// copies, and read again whenever one of them is saved; and the music is under the keyboard and the pointer:
+//   Space             pause and resume, picture and sound together
+//   Left / Right      one bar back or on
+//   Page Up / Down    to the start of the slot before, or of the next slot of the schedule
+//   Home              to the start
+//   L                 loop the slot being shown (again: stop looping)
+//   the strip along the bottom: a click or a drag moves to the time under the pointer
+// At the end of the show the music pauses instead of the show ending.
 #pragma once
 
 #include <filesystem>
@@ -8,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "audio/audio_library.h"
 #include "scenes/scene_schedule.h"
 #include "scenes/scenes.h"
 
@@ -24,6 +32,18 @@ public:
     // The faults standing now, one after another: the scene (or the schedule's file) and what is wrong,
     // with the files' own names and line numbers.
     virtual std::string Errors() const = 0;
+
+    // The track the studio moves: the channel `handle` of `audio` (0: none, and nothing moves).
+    virtual void Attach(audio::AudioLibrary& audio, audio::Handle handle) = 0;
+    // Before each frame reads the music: where the loop or the show has reached its end, the music is
+    // moved back or paused.
+    virtual void BeforeFrame() = 0;
+    // A key down (the window layer's key codes); false where it is not the studio's.
+    virtual bool OnKey(int key) = 0;
+    // The pointer's first button pressed, moved or released at (x, y), from the top left of a client of
+    // width x height.
+    enum class Pointer { kPress, kMove, kRelease };
+    virtual void OnPointer(Pointer event, int x, int y, int width, int height) = 0;
 };
 
 // The studio on the folder `dir` (holding shaders/ and scenes/schedule.txt). Not in the browser's build.

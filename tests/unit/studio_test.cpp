@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -140,6 +141,105 @@ TEST_F(StudioTest, AMovedThresholdTakesEffectAndABadLineKeepsTheLastSchedule) {
         1 + static_cast<int>(std::count(text.begin(), text.begin() + text.find("Scene55"), '\n'));
     EXPECT_EQ(reported, "scenes/schedule.txt:" + std::to_string(line) + ": unknown scene \"Scene55\"\n");
     EXPECT_EQ(window.SelectScene(70.7), window.scene5);
+}
+
+// The bytes of the fake's 44100 Hz stereo channel at `seconds`, rounded up to a whole frame.
+std::string BytesAt(double seconds) {
+    return std::to_string(static_cast<int64_t>(std::ceil(seconds * 44100)) * 4);
+}
+
+bool Called(const FakeAudio& audio, const std::string& call) {
+    return std::find(audio.calls.begin(), audio.calls.end(), call) != audio.calls.end();
+}
+
+// Each key moves the music, and the frame drawn next shows the time and the scene from there.
+TEST_F(StudioTest, KeysMoveTheMusicAndTheSceneTogether) {
+    MainWindow window(audio, OpenStudio(dir));
+    const double bar = ShowSchedule().bar;
+    const struct {
+        int key;
+        double from, to;
+    } moves[] = {
+        {0x27, 8.0, 8.0 + bar},             // Right: a bar on
+        {0x25, 8.0, 8.0 - bar},             // Left: a bar back
+        {0x25, 1.0, 0.0},                   // not before the start
+        {0x22, 8.0, 10.666666666666668},    // Page Down: the next slot
+        {0x21, 8.0, 0.0},                   // Page Up: the slot before
+        {0x21, 45.0, 34.66666666666667},    // from Scene2 (40 s to 45.3 s) to Scene5 (34.7 s to 40 s)
+        {0x22, 200.0, ShowSchedule().end},  // past the last slot: the end
+        {0x24, 100.0, 0.0},                 // Home
+    };
+    for (const auto& move : moves) {
+        SCOPED_TRACE(move.from);
+        DrawAt(window, move.from);
+        audio.calls.clear();
+        window.OnKeyDown(move.key);
+        EXPECT_TRUE(Called(audio, "ChannelSetPosition 3 " + BytesAt(move.to) + " 0"));
+        EXPECT_GE(audio.seconds, move.to);
+        EXPECT_LT(audio.seconds, move.to + 1e-4);
+        // The frame drawn at once reads the new time, and shows the scene of it.
+        EXPECT_EQ(audio.calls.back(), "ChannelBytes2Seconds 3 " + BytesAt(move.to));
+        EXPECT_EQ(window.framesPresented, 3 + static_cast<int>(&move - moves) * 2);
+    }
+    audio.seconds = 8.0;
+    window.OnKeyDown(0x22);
+    EXPECT_EQ(window.SelectScene(audio.seconds), window.scene1);
+    audio.calls.clear();
+    window.OnKeyDown('Q');
+    EXPECT_TRUE(audio.calls.empty()) << "not a key of the studio's";
+}
+
+TEST_F(StudioTest, SpacePausesAndResumesAndTheEndPausesInsteadOfEnding) {
+    MainWindow window(audio, OpenStudio(dir));
+    audio.calls.clear();
+    window.OnKeyDown(0x20);
+    EXPECT_TRUE(Called(audio, "ChannelPause 3"));
+    audio.calls.clear();
+    window.OnKeyDown(0x20);
+    EXPECT_TRUE(Called(audio, "ChannelPlay 3 0"));
+
+    audio.calls.clear();
+    DrawAt(window, 206.88);
+    EXPECT_TRUE(Called(audio, "ChannelPause 3"));
+    EXPECT_EQ(window.framesPresented, 4) << "drawn, not ended";
+}
+
+TEST_F(StudioTest, LoopSendsTheMusicBackToTheSlotsStart) {
+    MainWindow window(audio, OpenStudio(dir));
+    DrawAt(window, 8.0);  // Scene7, 5.3 s to 10.7 s
+    window.OnKeyDown('L');
+    audio.calls.clear();
+    const std::string back = "ChannelSetPosition 3 " + BytesAt(5.333333333333334) + " 0";
+    DrawAt(window, 10.5);
+    EXPECT_FALSE(Called(audio, back)) << "still within the slot";
+    DrawAt(window, 10.666666666666668);
+    EXPECT_TRUE(Called(audio, back));
+    EXPECT_EQ(window.SelectScene(audio.seconds), window.scene7);
+    window.OnKeyDown('L');
+    audio.calls.clear();
+    DrawAt(window, 10.666666666666668);
+    EXPECT_FALSE(Called(audio, back)) << "no longer looping";
+}
+
+TEST_F(StudioTest, TheStripAlongTheBottomScrubs) {
+    MainWindow window(audio, OpenStudio(dir));
+    const int width = window.viewportWidth, height = window.viewportHeight;
+    const double end = ShowSchedule().end;
+    audio.calls.clear();
+    window.OnLButtonDown(width / 2, height - 20);  // above the strip
+    window.OnMouseMove(width / 4, height - 20);
+    window.OnLButtonUp(width / 4, height - 20);
+    EXPECT_TRUE(audio.calls.empty());
+    window.OnLButtonDown(width / 2, height - 1);
+    EXPECT_EQ(audio.seconds, std::ceil(end * (width / 2 + 0.5) / width * 44100) / 44100);
+    window.OnMouseMove(width / 4, 0);  // dragged, wherever the pointer goes
+    EXPECT_EQ(audio.seconds, std::ceil(end * (width / 4 + 0.5) / width * 44100) / 44100);
+    window.OnMouseMove(-50, 0);
+    EXPECT_EQ(audio.seconds, 0.0);
+    window.OnLButtonUp(-50, 0);
+    audio.calls.clear();
+    window.OnMouseMove(width / 2, height - 1);
+    EXPECT_TRUE(audio.calls.empty()) << "released";
 }
 
 // Until a file is saved the studio draws what the show draws: the files read as the build embeds them.
