@@ -92,9 +92,11 @@ void MainWindow::OnDraw() {
         studio_->Poll([this](SceneId id) { return Scene(id); });
         studio_->BeforeFrame();
     }
+    MusicReading music;
     DrawShowFrame(
-        viewportWidth, viewportHeight, [this] { return ReadMusic(); },
+        viewportWidth, viewportHeight, [&] { return music = ReadMusic(); },
         [this](double time) { return SelectScene(time); });
+    if (studio_) studio_->AfterFrame(music, viewportWidth, viewportHeight);
     SwapFrame();
 }
 

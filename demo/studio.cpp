@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -9,7 +10,9 @@
 #include <sstream>
 #include <system_error>
 #include <utility>
+#include <vector>
 
+#include "demo/overlay.h"
 #include "scenes/shader_files.h"
 #include "shaders/shader_texts.h"
 
@@ -25,9 +28,7 @@ constexpr char kScheduleFile[] = "scenes/schedule.txt";
 
 // The window layer's key codes (Windows' virtual keys) of the studio's keys.
 constexpr int kKeySpace = 0x20, kKeyPageUp = 0x21, kKeyPageDown = 0x22, kKeyHome = 0x24, kKeyLeft = 0x25,
-              kKeyRight = 0x27, kKeyLoop = 'L';
-// The timeline strip's height along the bottom of the client, in pixels.
-constexpr int kStripHeight = 16;
+              kKeyRight = 0x27, kKeyLoop = 'L', kKeyOverlay = 0x09;
 
 // The whole file, or false where it cannot be read.
 bool ReadFile(const fs::path& path, std::string& text) {
@@ -53,6 +54,7 @@ public:
     void BeforeFrame() override;
     bool OnKey(int key) override;
     void OnPointer(Pointer event, int x, int y, int width, int height) override;
+    void AfterFrame(const MusicReading& music, int width, int height) override;
 
 private:
     double Time();
@@ -77,10 +79,10 @@ private:
 
     audio::AudioLibrary* audio_ = nullptr;
     audio::Handle handle_ = 0;
-    bool paused_ = false;
-    bool looping_ = false;
-    std::pair<double, double> loop_;  // the slot looped: its start and its end
-    bool scrubbing_ = false;          // the pointer was pressed on the strip and is held
+    bool scrubbing_ = false;  // the pointer was pressed on the strip and is held
+    OverlayView view_;
+    std::chrono::steady_clock::time_point lastFrame_;
+    std::vector<std::chrono::steady_clock::time_point> lastSecond_;  // the frames drawn in the last second
 };
 
 }  // namespace
@@ -177,7 +179,7 @@ void LiveStudio::Seek(double seconds) {
     if (!audio_) return;
     const double time = std::clamp(seconds, 0.0, schedule_.end);
     audio_->ChannelSetPosition(handle_, audio_->ChannelSeconds2Bytes(handle_, time), audio::kPosByte);
-    if (looping_) loop_ = SlotAt(time);
+    if (view_.looping) view_.loop = SlotAt(time);
 }
 
 std::pair<double, double> LiveStudio::SlotAt(double time) const {
@@ -192,16 +194,22 @@ std::pair<double, double> LiveStudio::SlotAt(double time) const {
 void LiveStudio::BeforeFrame() {
     if (!audio_) return;
     const double time = Time();
-    if (looping_ && time >= loop_.second) {
-        Seek(loop_.first);
-    } else if (time > schedule_.end && !paused_) {
-        paused_ = audio_->ChannelPause(handle_);
+    if (view_.looping && time >= view_.loop.second) {
+        Seek(view_.loop.first);
+    } else if (time > schedule_.end && !view_.paused) {
+        view_.paused = audio_->ChannelPause(handle_);
     }
 }
 
 bool LiveStudio::OnKey(int key) {
     if (key == kKeySpace) {
-        if (audio_) paused_ = paused_ ? !audio_->ChannelPlay(handle_, false) : audio_->ChannelPause(handle_);
+        if (audio_)
+            view_.paused =
+                view_.paused ? !audio_->ChannelPlay(handle_, false) : audio_->ChannelPause(handle_);
+        return true;
+    }
+    if (key == kKeyOverlay) {
+        view_.full = !view_.full;
         return true;
     }
     if (key != kKeyLeft && key != kKeyRight && key != kKeyPageUp && key != kKeyPageDown && key != kKeyHome &&
@@ -216,8 +224,8 @@ bool LiveStudio::OnKey(int key) {
     if (key == kKeyPageDown) Seek(end);
     if (key == kKeyHome) Seek(0.0);
     if (key == kKeyLoop) {
-        looping_ = !looping_;
-        loop_ = {start, end};
+        view_.looping = !view_.looping;
+        view_.loop = {start, end};
     }
     return true;
 }
@@ -226,4 +234,23 @@ void LiveStudio::OnPointer(Pointer event, int x, int y, int width, int height) {
     if (event == Pointer::kPress) scrubbing_ = y >= height - kStripHeight && y < height;
     if (event == Pointer::kRelease) scrubbing_ = false;
     if (scrubbing_ && width > 0) Seek(schedule_.end * std::clamp(x + 0.5, 0.0, double(width)) / width);
+}
+
+void LiveStudio::AfterFrame(const MusicReading& music, int width, int height) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point now = Clock::now();
+    if (lastFrame_ != Clock::time_point())
+        view_.frameSeconds = std::chrono::duration<double>(now - lastFrame_).count();
+    lastFrame_ = now;
+    std::erase_if(lastSecond_, [&](Clock::time_point t) { return now - t > std::chrono::seconds(1); });
+    lastSecond_.push_back(now);
+    // Frames slower than one a second are counted by the last one alone.
+    const double span = std::chrono::duration<double>(now - lastSecond_.front()).count();
+    view_.framesPerSecond = lastSecond_.size() > 1   ? static_cast<double>(lastSecond_.size() - 1) / span
+                            : view_.frameSeconds > 0 ? 1.0 / view_.frameSeconds
+                                                     : 0.0;
+    view_.time = music.time;
+    view_.levels = music.levels;
+    view_.errors = Errors();
+    DrawOverlay(view_, schedule_, width, height);
 }

@@ -7,6 +7,7 @@
 //   Home              to the start
 //   L                 loop the slot being shown (again: stop looping)
 //   the strip along the bottom: a click or a drag moves to the time under the pointer
+//   Tab               the overlay (demo/overlay.h): all of it, or only the faults standing
 // At the end of the show the music pauses instead of the show ending.
 #pragma once
 
@@ -18,6 +19,7 @@
 #include "audio/audio_library.h"
 #include "scenes/scene_schedule.h"
 #include "scenes/scenes.h"
+#include "scenes/show_frame.h"
 
 class Studio {
 public:
@@ -44,6 +46,8 @@ public:
     // width x height.
     enum class Pointer { kPress, kMove, kRelease };
     virtual void OnPointer(Pointer event, int x, int y, int width, int height) = 0;
+    // After each frame is drawn with `music`, over a client of width x height: the overlay.
+    virtual void AfterFrame(const MusicReading& music, int width, int height) = 0;
 };
 
 // The studio on the folder `dir` (holding shaders/ and scenes/schedule.txt). Not in the browser's build.

@@ -43,10 +43,13 @@ protected:
         text.replace(start, text.find('\n', start) - start, line);
         Write(file, text);
     }
-    // The frame drawn at `time`.
+    // A frame drawn at `time`, and the picture of the scene it showed, drawn again without the overlay.
     std::vector<uint8_t> DrawAt(MainWindow& window, double time) {
         audio.seconds = time;
         window.OnDraw();
+        ClearFrame();
+        DrawScene(*window.SelectScene(time), window.viewportWidth, window.viewportHeight,
+                  MusicReading{time, {}});
         return window.ReadFrame();
     }
 
@@ -141,6 +144,33 @@ TEST_F(StudioTest, AMovedThresholdTakesEffectAndABadLineKeepsTheLastSchedule) {
         1 + static_cast<int>(std::count(text.begin(), text.begin() + text.find("Scene55"), '\n'));
     EXPECT_EQ(reported, "scenes/schedule.txt:" + std::to_string(line) + ": unknown scene \"Scene55\"\n");
     EXPECT_EQ(window.SelectScene(70.7), window.scene5);
+}
+
+// Tab shows and hides the overlay: the panel and the strip over the picture; a fault stands over it either
+// way.
+TEST_F(StudioTest, TheOverlayShowsOverThePicture) {
+    MainWindow window(audio, OpenStudio(dir));
+    const std::vector<uint8_t> picture = DrawAt(window, 8.0);
+    window.OnDraw();
+    const std::vector<uint8_t> overlaid = window.ReadFrame();
+    const size_t row = 4 * static_cast<size_t>(window.viewportWidth);
+    EXPECT_NE(std::vector<uint8_t>(overlaid.begin(), overlaid.begin() + row),
+              std::vector<uint8_t>(picture.begin(), picture.begin() + row))
+        << "the strip along the bottom";
+    EXPECT_NE(std::vector<uint8_t>(overlaid.end() - row, overlaid.end()),
+              std::vector<uint8_t>(picture.end() - row, picture.end()))
+        << "the panel at the top";
+    window.OnKeyDown(0x09);
+    EXPECT_EQ(window.ReadFrame(), picture);
+
+    Write("shaders/Scene7.frag", "void main() {\n    not glsl;\n}\n");
+    testing::internal::CaptureStderr();
+    window.OnDraw();
+    testing::internal::GetCapturedStderr();
+    const std::vector<uint8_t> faulted = window.ReadFrame();
+    EXPECT_NE(std::vector<uint8_t>(faulted.end() - row, faulted.end()),
+              std::vector<uint8_t>(picture.end() - row, picture.end()))
+        << "the fault at the top";
 }
 
 // The bytes of the fake's 44100 Hz stereo channel at `seconds`, rounded up to a whole frame.
