@@ -85,7 +85,7 @@ void Panel(const OverlayView& view, const Schedule& schedule) {
         Format("frame %.1f ms   %.1f fps", view.frameSeconds * 1000.0, view.framesPerSecond),
     };
     const float left = 10, levelsTop = 10 + 3 * kLineHeight;
-    Rect(0, 0, 330, levelsTop + 3 * kLineHeight + 6, {0, 0, 0, 160});
+    Rect(0, 0, 430, levelsTop + 3 * kLineHeight + 6, {0, 0, 0, 160});
     for (int i = 0; i < 3; ++i) Text(left, 10 + i * kLineHeight, lines[i], {255, 255, 255, 255});
     const char* bands[] = {"431 Hz", "1077 Hz", "4307 Hz"};
     for (int i = 0; i < 3; ++i) {
