@@ -6,6 +6,7 @@
 
 #include "audio/system_audio.h"
 #include "demo/main_window.h"
+#include "platform/standard_streams.h"
 
 namespace {
 
@@ -44,6 +45,7 @@ int main() {
 }
 #else
 int main(int argc, char** argv) {
+    OpenStandardStreams();
     return RunShow(StudioOf(argc, argv));
 }
 #endif
