@@ -1,10 +1,10 @@
 #include "scenes/scene_schedule.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
-#include <sstream>
 
 #include "shaders/shader_texts.h"
 
@@ -20,9 +20,14 @@ std::optional<double> ReadNumber(const std::string& word) {
 
 // One line's words, without its comment.
 std::vector<std::string> Words(std::string_view line) {
-    std::istringstream in(std::string(line.substr(0, line.find('#'))));
+    line = line.substr(0, line.find('#'));
     std::vector<std::string> words;
-    for (std::string word; in >> word;) words.push_back(word);
+    constexpr std::string_view kSpace = " \t\r\f\v";
+    for (size_t start = line.find_first_not_of(kSpace); start != std::string_view::npos;) {
+        const size_t end = std::min(line.find_first_of(kSpace, start), line.size());
+        words.emplace_back(line.substr(start, end - start));
+        start = line.find_first_not_of(kSpace, end);
+    }
     return words;
 }
 
