@@ -53,7 +53,8 @@ public:
 
     // Writes `frames` stereo frames: the sum of the playing channels. `queued` is how many frames handed over
     // before the device still holds beyond the one being heard. Called by the device thread; where decoding
-    // has fallen behind it waits a little for the frames.
+    // has fallen behind it waits a little for the frames. With a null `stereo` the frames only count as
+    // played: the clock and each channel's decoding move on as far, without mixing.
     void Render(float* stereo, int frames, int queued);
 
 private:
@@ -76,7 +77,7 @@ private:
     static std::shared_ptr<TrackStream> Reopened(const Reopen& reopen, int64_t frame);
     // The channel plays from `from` on, starting with the next frames mixed.
     void Start(Channel& channel, int64_t from);
-    // Mixes the channel's device frames [offset, offset + frames) into `stereo`.
+    // Mixes the channel's device frames [offset, offset + frames) into `stereo` (nothing when it is null).
     void MixInto(const Channel& channel, int64_t offset, float* stereo, int frames);
 
     std::mutex mutex_;

@@ -28,7 +28,7 @@ SceneBase* BuildScene(SceneBase*& field) {
 
 }  // namespace
 
-MainWindow::MainWindow(audio::AudioLibrary& audio, std::unique_ptr<Studio> studio)
+MainWindow::MainWindow(audio::AudioLibrary& audio, bool gentle, std::unique_ptr<Studio> studio)
     : audio_(audio), studio_(std::move(studio)) {
     // Everything below draws: without a GL context there is no show (the window layer has said why).
     if (!HasContext()) std::exit(1);
@@ -42,7 +42,18 @@ MainWindow::MainWindow(audio::AudioLibrary& audio, std::unique_ptr<Studio> studi
     viewportWidth = width;
     viewportHeight = height;
     glViewport(0, 0, viewportWidth, viewportHeight);
+    SetGentle(gentle);
     OnDraw();
+}
+
+void MainWindow::SetGentle(bool gentle) {
+    if (gentle == (gentle_ != nullptr)) return;
+    // Asked for, the gentle mode is never left out: without what it needs the show does not start.
+    if (const char* missing = gentle ? GentleFrame::MissingFunction() : nullptr) {
+        ReportFailure("The gentle mode needs OpenGL framebuffers, which this driver lacks.", missing);
+        std::exit(1);
+    }
+    gentle_ = gentle ? std::make_unique<GentleFrame>() : nullptr;
 }
 
 MainWindow::~MainWindow() {
@@ -93,9 +104,13 @@ void MainWindow::OnDraw() {
         studio_->BeforeFrame();
     }
     MusicReading music;
-    DrawShowFrame(
-        viewportWidth, viewportHeight, [&] { return music = ReadMusic(); },
-        [this](double time) { return SelectScene(time); });
+    const auto readMusic = [&] { return music = ReadMusic(); };
+    const auto sceneAt = [this](double time) { return SelectScene(time); };
+    if (gentle_) {
+        gentle_->Draw(viewportWidth, viewportHeight, readMusic, sceneAt);
+    } else {
+        DrawShowFrame(viewportWidth, viewportHeight, readMusic, sceneAt);
+    }
     if (studio_) studio_->AfterFrame(music, viewportWidth, viewportHeight);
     SwapFrame();
 }

@@ -8,6 +8,7 @@
 #include "core_window.h"
 #include "demo/music.h"
 #include "demo/studio.h"
+#include "scenes/gentle_frame.h"
 #include "scenes/scenes.h"
 #include "scenes/show_frame.h"
 
@@ -17,9 +18,11 @@ extern float SpectrumBuffer[1024];
 
 class MainWindow final : public CoreWindow {
 public:
-    // Opens the window, starts the track on `audio`, builds every scene's program and draws the first frame.
-    // With a `studio`, every frame first takes what it has read again, and the schedule is the studio's.
-    explicit MainWindow(audio::AudioLibrary& audio, std::unique_ptr<Studio> studio = nullptr);
+    // Opens the window, starts the track on `audio`, builds every scene's program and draws the first frame,
+    // in the gentle mode when `gentle` says so. With a `studio`, every frame first takes what it has read
+    // again, and the schedule is the studio's.
+    explicit MainWindow(audio::AudioLibrary& audio, bool gentle = false,
+                        std::unique_ptr<Studio> studio = nullptr);
     ~MainWindow() override;  // frees the audio library and the music record
 
     void OnKeyDown(int key) override;
@@ -30,6 +33,9 @@ public:
     void OnResize(int width, int height) override;
     void OnIdle() override { OnDraw(); }
     void OnDraw() override;
+
+    // Draws the frames from now on in the gentle mode, or as the show is.
+    void SetGentle(bool gentle);
 
     // The scene the schedule shows at `time`: one of the scene fields.
     SceneBase* SelectScene(double time) const;
@@ -53,5 +59,6 @@ private:
     MusicReading ReadMusic();
 
     audio::AudioLibrary& audio_;
+    std::unique_ptr<GentleFrame> gentle_;  // in the gentle mode
     std::unique_ptr<Studio> studio_;
 };

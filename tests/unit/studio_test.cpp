@@ -73,7 +73,7 @@ double MeanRed(const std::vector<uint8_t>& frame) {
 }
 
 TEST_F(StudioTest, ASavedTextIsDrawnAndABrokenOneKeepsTheLastPictureNamingItsLine) {
-    MainWindow window(audio, OpenStudio(dir));
+    MainWindow window(audio, false, OpenStudio(dir));
     const std::vector<uint8_t> shipped = DrawAt(window, 8.0);  // Scene7
     EXPECT_FALSE(AllRed(shipped));
     Write("shaders/Scene7.frag", kRed);
@@ -93,7 +93,7 @@ TEST_F(StudioTest, ASavedTextIsDrawnAndABrokenOneKeepsTheLastPictureNamingItsLin
 }
 
 TEST_F(StudioTest, AFaultInTheKitIsNamedAsTheKitsLineInEachSceneThatIncludesIt) {
-    MainWindow window(audio, OpenStudio(dir));
+    MainWindow window(audio, false, OpenStudio(dir));
     const std::vector<uint8_t> before = DrawAt(window, 74.0);  // Scene5
     testing::internal::CaptureStderr();
     ReplaceLine("shaders/noise_kit.glsl", 12, "float broken = ;");
@@ -111,7 +111,7 @@ TEST_F(StudioTest, AFaultInTheKitIsNamedAsTheKitsLineInEachSceneThatIncludesIt) 
 // Scene2 draws by its particle path where the context allows, as here, and by its shader path elsewhere:
 // both take the particle disc, and its gradient turned red shows through.
 TEST_F(StudioTest, Scene2FollowsItsParticleDisc) {
-    MainWindow window(audio, OpenStudio(dir));
+    MainWindow window(audio, false, OpenStudio(dir));
     const std::vector<uint8_t> before = DrawAt(window, 1.0);
     std::string disc = Read("shaders/particle_disc.glsl");
     const std::string gradient = "vec3(0.1, 0.15, 0.2) * fragY / height";
@@ -126,7 +126,7 @@ TEST_F(StudioTest, Scene2FollowsItsParticleDisc) {
 }
 
 TEST_F(StudioTest, AMovedThresholdTakesEffectAndABadLineKeepsTheLastSchedule) {
-    MainWindow window(audio, OpenStudio(dir));
+    MainWindow window(audio, false, OpenStudio(dir));
     EXPECT_EQ(window.SelectScene(70.7), window.scene4);
     std::string text = Read("scenes/schedule.txt");
     text.replace(text.find("\n27  Scene4"), 11, "\n26.5 Scene4");
@@ -149,7 +149,7 @@ TEST_F(StudioTest, AMovedThresholdTakesEffectAndABadLineKeepsTheLastSchedule) {
 // Tab shows and hides the overlay: the panel and the strip over the picture; a fault stands over it either
 // way.
 TEST_F(StudioTest, TheOverlayShowsOverThePicture) {
-    MainWindow window(audio, OpenStudio(dir));
+    MainWindow window(audio, false, OpenStudio(dir));
     const std::vector<uint8_t> picture = DrawAt(window, 8.0);
     window.OnDraw();
     const std::vector<uint8_t> overlaid = window.ReadFrame();
@@ -184,7 +184,7 @@ bool Called(const FakeAudio& audio, const std::string& call) {
 
 // Each key moves the music, and the frame drawn next shows the time and the scene from there.
 TEST_F(StudioTest, KeysMoveTheMusicAndTheSceneTogether) {
-    MainWindow window(audio, OpenStudio(dir));
+    MainWindow window(audio, false, OpenStudio(dir));
     const double bar = ShowSchedule().bar;
     const struct {
         int key;
@@ -220,7 +220,7 @@ TEST_F(StudioTest, KeysMoveTheMusicAndTheSceneTogether) {
 }
 
 TEST_F(StudioTest, SpacePausesAndResumesAndTheEndPausesInsteadOfEnding) {
-    MainWindow window(audio, OpenStudio(dir));
+    MainWindow window(audio, false, OpenStudio(dir));
     audio.calls.clear();
     window.OnKeyDown(0x20);
     EXPECT_TRUE(Called(audio, "ChannelPause 3"));
@@ -235,7 +235,7 @@ TEST_F(StudioTest, SpacePausesAndResumesAndTheEndPausesInsteadOfEnding) {
 }
 
 TEST_F(StudioTest, LoopSendsTheMusicBackToTheSlotsStart) {
-    MainWindow window(audio, OpenStudio(dir));
+    MainWindow window(audio, false, OpenStudio(dir));
     DrawAt(window, 8.0);  // Scene7, 5.3 s to 10.7 s
     window.OnKeyDown('L');
     audio.calls.clear();
@@ -252,7 +252,7 @@ TEST_F(StudioTest, LoopSendsTheMusicBackToTheSlotsStart) {
 }
 
 TEST_F(StudioTest, TheStripAlongTheBottomScrubs) {
-    MainWindow window(audio, OpenStudio(dir));
+    MainWindow window(audio, false, OpenStudio(dir));
     const int width = window.viewportWidth, height = window.viewportHeight;
     const double end = ShowSchedule().end;
     audio.calls.clear();
