@@ -85,6 +85,15 @@ private:
     std::vector<std::chrono::steady_clock::time_point> lastSecond_;  // the frames drawn in the last second
 };
 
+// Whether the fragment text read for scene `i`, with `disc` in it taken for the built-in particle disc, is
+// the built-in text.
+bool SameButForTheDisc(std::string text, const std::string& disc, size_t i) {
+    if (const size_t at = text.find(disc); !disc.empty() && at != std::string::npos) {
+        text.replace(at, disc.size(), shader_text::ParticleDisc);
+    }
+    return text == kBuiltInTexts[i];
+}
+
 }  // namespace
 
 std::unique_ptr<Studio> OpenStudio(fs::path dir) {
@@ -139,7 +148,8 @@ void LiveStudio::Rebuild(SceneId id, SceneBase& scene, const std::string& partic
     if (fragment.text == built_[i]) return SetError(sceneErrors_[i], "");
     std::string log;
     const uint32_t program = linkProgram(shader_text::Vertex, fragment.text.c_str(), log);
-    if (program == 0 || !scene.ReplaceProgram(program, particleDisc.c_str(), log)) {
+    const char* disc = SameButForTheDisc(fragment.text, particleDisc, i) ? particleDisc.c_str() : nullptr;
+    if (program == 0 || !scene.ReplaceProgram(program, disc, log)) {
         return SetError(sceneErrors_[i], name + ": " + fragment.NameLines(log));
     }
     built_[i] = fragment.text;

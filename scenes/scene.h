@@ -34,8 +34,10 @@ public:
     // Draws the scene over the whole viewport: `val` points to the three spectrum levels.
     virtual void Render(double time, const float* val) = 0;
     // Draws with `built` from now on, a program linked from the scene's fragment text as its files now read;
-    // `particleDisc` is their particle disc text. A scene that builds more from the texts may refuse them:
-    // false, with the driver's log in `log`, and the scene draws as it did.
+    // `particleDisc` is their particle disc text, or null where the scene's text differs from the built-in
+    // one in more than its disc (so that only the program drawn from the text itself shows it). A scene that
+    // builds more from the texts may refuse them: false, with the driver's log in `log`, and the scene draws
+    // as it did.
     virtual bool ReplaceProgram(uint32_t built, const char* particleDisc, std::string& log);
 
     float width = 0.0f;  // viewport size, written by the caller before each Render

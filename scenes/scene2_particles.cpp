@@ -402,14 +402,13 @@ void Scene2::Init() {
 }
 
 bool Scene2::ReplaceProgram(uint32_t built, const char* particleDisc, std::string& log) {
-    if (particles_) {
-        std::unique_ptr<ParticleField> rebuilt = ParticleField::Create(particleDisc, log);
-        if (!rebuilt) {
-            if (log.empty()) log = "the particle path did not build\n";
-            return false;
-        }
-        particles_ = std::move(rebuilt);
+    std::unique_ptr<ParticleField> particles;
+    if (particleDisc != nullptr && path_ != Scene2Path::Shader) {
+        log.clear();
+        particles = ParticleField::Create(particleDisc, log);
+        if (!particles && !log.empty()) return false;  // it did not build; null alone: the context lacks it
     }
+    particles_ = std::move(particles);
     return SceneBase::ReplaceProgram(built, particleDisc, log);
 }
 

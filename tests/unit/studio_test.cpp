@@ -125,6 +125,22 @@ TEST_F(StudioTest, Scene2FollowsItsParticleDisc) {
     EXPECT_EQ(static_cast<Scene2*>(window.scene2)->DrawingPath(), Scene2Path::Particles);
 }
 
+// The particle path is Scene2's own code written again for blended targets: once the maker changes that code,
+// the shader path, which the text draws, shows it; the text as it was brings the particle path back.
+TEST_F(StudioTest, Scene2ShowsItsChangedCodeByItsShaderPath) {
+    MainWindow window(audio, false, OpenStudio(dir));
+    const std::string shipped = Read("shaders/Scene2.frag");
+    auto& scene2 = *static_cast<Scene2*>(window.scene2);
+    ASSERT_EQ(scene2.DrawingPath(), Scene2Path::Particles);
+    Write("shaders/Scene2.frag", "#include \"particle_disc.glsl\"\n" + std::string(kRed));
+    EXPECT_TRUE(AllRed(DrawAt(window, 1.0)));
+    EXPECT_EQ(scene2.DrawingPath(), Scene2Path::Shader);
+    Write("shaders/Scene2.frag", shipped);
+    EXPECT_FALSE(AllRed(DrawAt(window, 1.0)));
+    EXPECT_EQ(scene2.DrawingPath(), Scene2Path::Particles);
+    EXPECT_EQ(window.StudioErrors(), "");
+}
+
 TEST_F(StudioTest, AMovedThresholdTakesEffectAndABadLineKeepsTheLastSchedule) {
     MainWindow window(audio, false, OpenStudio(dir));
     EXPECT_EQ(window.SelectScene(70.7), window.scene4);
