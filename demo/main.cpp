@@ -1,5 +1,7 @@
-// The show: one window, one track, twelve scenes. Without arguments it plays the show on the whole screen.
+// The show: one window, one track, twelve scenes. Without arguments it plays the show on the whole screen;
+// `--studio [DIR]` runs it for its makers (demo/studio.h).
 #include <cstdio>
+#include <cstdlib>
 
 #include "audio/system_audio.h"
 #include "demo/main_window.h"
@@ -16,6 +18,21 @@ namespace {
 #ifdef __EMSCRIPTEN__
 // The page's choice of the gentle mode, made on the start card after the first frame is drawn.
 MainWindow* theShow = nullptr;
+#else
+// The studio that `--studio [DIR]` asks for (DIR: the source tree the program was built from), else null. A
+// folder without shaders/ ends the process with exit code 2.
+std::unique_ptr<Studio> StudioOf(const ShowOptions& options) {
+    if (!options.studio) return nullptr;
+    const std::filesystem::path dir =
+        options.studioDir.empty() ? StudioSourceTree() : std::filesystem::path(options.studioDir);
+    std::error_code error;
+    if (dir.empty() || !std::filesystem::is_directory(dir / "shaders", error)) {
+        std::fprintf(stderr, "--studio: %s has no shaders folder\n",
+                     dir.empty() ? "the source tree" : dir.string().c_str());
+        std::exit(2);
+    }
+    return OpenStudio(dir);
+}
 #endif
 
 int RunShow(int argc, const char* const* argv) {
@@ -34,9 +51,11 @@ int RunShow(int argc, const char* const* argv) {
         case ShowCommand::Run:
             break;
     }
-    MainWindow window(audio::SystemAudio(), options);
 #ifdef __EMSCRIPTEN__
+    MainWindow window(audio::SystemAudio(), options);
     theShow = &window;
+#else
+    MainWindow window(audio::SystemAudio(), options, StudioOf(options));
 #endif
     RunMessageLoop();
     return 0;

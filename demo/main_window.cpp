@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <iterator>
+#include <utility>
 
 #include "audio/levels.h"
 #include "platform/gl.h"
@@ -16,12 +17,12 @@ namespace {
 // The time a frame may take: one interval of a 60 Hz display.
 constexpr double kFrameBudget = 1.0 / 60.0;
 
-// The music time of the benchmarks' tour `elapsed` seconds after its start: each slot of the schedule (and
-// the white one after the last) in turn for `slotSeconds` from its start; negative once the tour is over.
-double TourTime(double elapsed, double slotSeconds) {
+// The music time of the benchmarks' tour `elapsed` seconds after its start: each slot of `schedule` (and the
+// one after the last) in turn for `slotSeconds` from its start; negative once the tour is over.
+double TourTime(const Schedule& schedule, double elapsed, double slotSeconds) {
     const auto slot = static_cast<size_t>(elapsed / slotSeconds);
-    if (slot > std::size(SceneSchedule)) return -1.0;
-    const double start = slot == 0 ? 0.0 : SceneSchedule[slot - 1].threshold;
+    if (slot > schedule.rows.size()) return -1.0;
+    const double start = slot == 0 ? 0.0 : schedule.rows[slot - 1].threshold;
     return start + std::fmod(elapsed, slotSeconds);
 }
 
@@ -41,13 +42,17 @@ SceneBase* BuildScene(SceneBase*& field) {
 
 }  // namespace
 
-MainWindow::MainWindow(audio::AudioLibrary& audio, const ShowOptions& options)
-    : CoreWindow(options.window), audio_(audio), scale_(options.scale, kFrameBudget) {
+MainWindow::MainWindow(audio::AudioLibrary& audio, const ShowOptions& options, std::unique_ptr<Studio> studio)
+    : CoreWindow(options.window),
+      audio_(audio),
+      scale_(options.scale, kFrameBudget),
+      studio_(std::move(studio)) {
     // Everything below draws: without a GL context there is no show (the window layer has said why).
     if (!HasContext()) std::exit(1);
     music = new Music(audio_, options.track.empty() ? FindTrack(GetExeDirectory()) : options.track);
     music->Load();
     if (music->ok) audio_.ChannelPlay(music->handle, false);
+    if (studio_ && music->ok) studio_->Attach(audio_, music->handle);
 #define TESSELUNE_BUILD_SCENE(Name, field, kind) BuildScene<Name>(field);
     TESSELUNE_SCENES(TESSELUNE_BUILD_SCENE)
 #undef TESSELUNE_BUILD_SCENE
@@ -79,6 +84,19 @@ MainWindow::~MainWindow() {
 
 void MainWindow::OnKeyDown(int key) {
     if (key == VK_ESCAPE) std::exit(0);
+    if (studio_ && studio_->OnKey(key)) OnDraw();
+}
+
+void MainWindow::OnLButtonDown(int x, int y) {
+    if (studio_) studio_->OnPointer(Studio::Pointer::kPress, x, y, viewportWidth, viewportHeight);
+}
+
+void MainWindow::OnLButtonUp(int x, int y) {
+    if (studio_) studio_->OnPointer(Studio::Pointer::kRelease, x, y, viewportWidth, viewportHeight);
+}
+
+void MainWindow::OnMouseMove(int x, int y) {
+    if (studio_) studio_->OnPointer(Studio::Pointer::kMove, x, y, viewportWidth, viewportHeight);
 }
 
 void MainWindow::OnResize(int width, int height) {
@@ -89,7 +107,15 @@ void MainWindow::OnResize(int width, int height) {
 }
 
 SceneBase* MainWindow::SelectScene(double time) const {
-    return this->*kSceneFields[static_cast<int>(ScheduledScene(time))];
+    return Scene(CurrentSchedule().SceneAt(time));
+}
+
+SceneBase* MainWindow::Scene(SceneId id) const {
+    return this->*kSceneFields[static_cast<int>(id)];
+}
+
+const Schedule& MainWindow::CurrentSchedule() const {
+    return studio_ ? studio_->CurrentSchedule() : ShowSchedule();
 }
 
 void MainWindow::OnIdle() {
@@ -99,13 +125,17 @@ void MainWindow::OnIdle() {
 }
 
 void MainWindow::OnDraw() {
+    if (studio_) {
+        studio_->Poll([this](SceneId id) { return Scene(id); });
+        studio_->BeforeFrame();
+    }
     const double scale = scale_.Scale();
     if (timer_) timer_->Begin(scale);
     const FrameTarget::Size size = target_.Begin(viewportWidth, viewportHeight, scale);
-    double time = 0.0;
+    MusicReading music;
     SceneBase* scene = nullptr;
-    const auto readMusic = [this] { return ReadMusic(); };
-    const auto sceneAt = [&](double now) { return scene = SelectScene(time = now); };
+    const auto readMusic = [&] { return music = ReadMusic(); };
+    const auto sceneAt = [&](double time) { return scene = SelectScene(time); };
     if (gentle_) {
         gentle_->Draw(size.width, size.height, readMusic, sceneAt);
     } else {
@@ -121,8 +151,9 @@ void MainWindow::OnDraw() {
         while (timer_->Read(times)) scale_.Report(times.scale, times.sceneSeconds, times.passSeconds);
     }
     lastScene_ = scene;
+    if (studio_) studio_->AfterFrame(music, viewportWidth, viewportHeight);
     SwapFrame();
-    if (frameLog_ != nullptr) std::fprintf(frameLog_, "%.6f %.6f %.4f\n", Elapsed(), time, scale);
+    if (frameLog_ != nullptr) std::fprintf(frameLog_, "%.6f %.6f %.4f\n", Elapsed(), music.time, scale);
 }
 
 double MainWindow::Elapsed() {
@@ -138,8 +169,10 @@ MusicReading MainWindow::ReadMusic() {
     if (music->ok) {
         now.time = audio_.ChannelBytes2Seconds(music->handle,
                                                audio_.ChannelGetPosition(music->handle, audio::kPosByte));
-        if (now.time > kShowEnd) std::exit(0);  // the run-time's normal exit; this frame is not drawn
+        // The run-time's normal exit; this frame is not drawn. The studio pauses there instead.
+        if (now.time > CurrentSchedule().end && !studio_) std::exit(0);
     }
-    if (tourSeconds_ > 0.0 && (now.time = TourTime(Elapsed(), tourSeconds_)) < 0.0) std::exit(0);
+    if (tourSeconds_ > 0.0 && (now.time = TourTime(CurrentSchedule(), Elapsed(), tourSeconds_)) < 0.0)
+        std::exit(0);
     return now;
 }

@@ -12,6 +12,7 @@
 #include "demo/frame_scale.h"
 #include "demo/music.h"
 #include "demo/options.h"
+#include "demo/studio.h"
 #include "scenes/frame_target.h"
 #include "scenes/gentle_frame.h"
 #include "scenes/scenes.h"
@@ -24,11 +25,17 @@ extern float SpectrumBuffer[1024];
 class MainWindow final : public CoreWindow {
 public:
     // Opens the window as `options` ask, starts the track on `audio`, builds every scene's program and draws
-    // the first frame, in the gentle mode when the options say so.
-    explicit MainWindow(audio::AudioLibrary& audio, const ShowOptions& options = {});
+    // the first frame, in the gentle mode when the options say so. With a `studio`, every frame first takes
+    // what it has read again, and the schedule is the studio's.
+    explicit MainWindow(audio::AudioLibrary& audio, const ShowOptions& options = {},
+                        std::unique_ptr<Studio> studio = nullptr);
     ~MainWindow() override;  // frees the audio library and the music record
 
     void OnKeyDown(int key) override;
+    // The studio's: the pointer on its timeline.
+    void OnLButtonDown(int x, int y) override;
+    void OnLButtonUp(int x, int y) override;
+    void OnMouseMove(int x, int y) override;
     void OnResize(int width, int height) override;
     // Draws a frame; while the window cannot be seen, only follows the music (which may end the show) and
     // waits a little for the next message.
@@ -40,6 +47,12 @@ public:
 
     // The scene the schedule shows at `time`: one of the scene fields.
     SceneBase* SelectScene(double time) const;
+    // The scene field of `id`.
+    SceneBase* Scene(SceneId id) const;
+    // The schedule in use: the show's, or the studio's.
+    const Schedule& CurrentSchedule() const;
+    // The studio's faults standing now; empty without a studio.
+    std::string StudioErrors() const { return studio_ ? studio_->Errors() : std::string(); }
 
     int viewportWidth = 0;
     int viewportHeight = 0;
@@ -66,4 +79,5 @@ private:
     std::chrono::steady_clock::time_point start_;
     bool started_ = false;
     std::unique_ptr<GentleFrame> gentle_;  // in the gentle mode
+    std::unique_ptr<Studio> studio_;
 };

@@ -53,6 +53,14 @@ constexpr ShowFlag kFlags[] = {
          o.gentle = true;
          return true;
      }},
+    {"--studio", "[DIR]",
+     "the studio, for the show's makers: its texts read again as they change, on DIR or\n"
+     "the source tree the program was built from",
+     [](ShowOptions& o, std::string_view v, std::string&) {
+         o.studio = true;
+         o.studioDir = v;
+         return true;
+     }},
     {"--tour", "SECONDS", nullptr,
      [](ShowOptions& o, std::string_view v, std::string& e) {
          return (ParseDouble(v, o.tour) && o.tour > 0.0) || Wanted(e, "a number of seconds above 0", v);

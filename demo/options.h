@@ -12,6 +12,8 @@ struct ShowOptions {
     double scale = 0.0;
     std::string track;    // --track FILE; empty: the show's own, found as usual
     bool gentle = false;  // --gentle
+    bool studio = false;  // --studio [DIR]: the studio, on DIR or the source tree the program was built from
+    std::string studioDir;
     // For the benchmarks, not in the usage: --tour SECONDS shows every slot of the schedule in turn for that
     // long, from its start, then ends; --frame-log FILE writes a line per presented frame.
     double tour = 0.0;

@@ -43,7 +43,7 @@ await_frame() {
 }
 
 # Runs the show on SDL's disk driver (as fast as it takes frames) with a track of the given seconds, which it
-# must play through to its own end, the device getting the decoded track.
+# must play through to its own end, the device getting the decoded track and at least 206.87 s of frames.
 show_on_disk_audio() {
     mkdir Resource
     "$track_tool" make "$work/track.wav" "$1"
@@ -53,6 +53,8 @@ show_on_disk_audio() {
     await_exit 240
     [ "$code" = 0 ] || fail "the show ended with exit code $code: $(cat "$work/stderr")"
     "$track_tool" compare "$work/out.raw" "$work/track.wav" || fail "the device did not get the decoded track"
+    played=$(stat -c %s "$work/out.raw")
+    [ "$played" -ge $((20687 * 441 * 8 / 100)) ] || fail "the show ended after $played bytes of audio"
 }
 
 # await_managed_window: await_window under a window manager, whose framing of the window can make one search
@@ -152,8 +154,36 @@ short_track_on_disk_audio)
     # A track of 20 s: once it ends the position goes on through silence, so the show still ends by itself
     # at its end, after the device has taken at least 206.87 s of frames.
     show_on_disk_audio 20
-    played=$(stat -c %s "$work/out.raw")
-    [ "$played" -ge $((20687 * 441 * 8 / 100)) ] || fail "the show ended after $played bytes of audio"
+    ;;
+studio)
+    # The studio on a copy of the source tree and a 20 s track on the disk driver at full speed: at the end of
+    # the show it pauses on the white scene instead of ending, a saved text is drawn, and Escape still ends it.
+    mkdir -p Resource "$work/tree/scenes"
+    cp -r "$(dirname "${BASH_SOURCE[0]}")/../../shaders" "$work/tree/"
+    cp "$(dirname "${BASH_SOURCE[0]}")/../../scenes/schedule.txt" "$work/tree/scenes/"
+    "$track_tool" make Resource/Glacierhorn.mp3 20
+    SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null SDL_DISKAUDIODELAY=0 \
+        "$tesselune" --studio "$work/tree" >"$work/stdout" 2>"$work/stderr" &
+    show_pid=$!
+    window=$(await_window)
+    # The client's centre as r,g,b from 0 to 255.
+    centre() {
+        import -window root "$work/shot.png"
+        convert "$work/shot.png" -crop 1x1+672+392 +repage -format '%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]' info:
+    }
+    await_centre() {
+        for _ in $(seq 600); do
+            [ "$(centre)" = "$1" ] && return 0
+            kill -0 "$show_pid" 2>/dev/null || fail "the studio ended: $(cat "$work/stderr")"
+        done
+        fail "$2"
+    }
+    await_centre 255,255,255 "the studio did not hold at the end of the show"
+    printf 'void main() {\n    gl_FragColor = vec4(1.0, 0.0, 0.0, 1.0);\n}\n' >"$work/tree/shaders/Scenew.frag"
+    await_centre 255,0,0 "the saved Scenew.frag was not drawn"
+    xdotool windowfocus --sync "$window" key Escape
+    await_exit
+    [ "$code" = 0 ] || fail "Escape ended the studio with exit code $code"
     ;;
 no_display)
     # Without a display SDL would fall back to a driver that shows nothing: a window creation failure.

@@ -13,11 +13,11 @@
 
 namespace {
 
-constexpr int kSlots = static_cast<int>(std::size(SceneSchedule)) + 1;  // and the white one after the last
-
-int SlotOf(double time) {
+// The slot of the show's schedule that `time` falls in: the row's index, or the number of rows after the
+// last.
+int SlotOf(const Schedule& schedule, double time) {
     int slot = 0;
-    while (slot < kSlots - 1 && time >= SceneSchedule[slot].threshold) ++slot;
+    while (slot < static_cast<int>(schedule.rows.size()) && time >= schedule.rows[slot].threshold) ++slot;
     return slot;
 }
 
@@ -36,12 +36,14 @@ std::string Figure(double value, const char* unit) {
 
 std::vector<BenchRow> ShowRows(const std::string& show, const std::string& work, double slotSeconds) {
     const std::filesystem::path program = std::filesystem::absolute(show);
+    const Schedule& schedule = ShowSchedule();
+    const int slots = static_cast<int>(schedule.rows.size()) + 1;  // and the one after the last
     std::vector<BenchRow> rows;
     for (const char* scale : {"auto", "1"}) {
         const std::string log = std::filesystem::absolute(work + "/frames-" + scale + ".log").string();
         char tour[32];
         std::snprintf(tour, sizeof tour, "%g", slotSeconds);
-        std::fprintf(stderr, "  --scale %s, %d slots of %s s\n", scale, kSlots, tour);
+        std::fprintf(stderr, "  --scale %s, %d slots of %s s\n", scale, slots, tour);
         const ProcessResult result = RunProcess(
             {program.string(), "--window", "1280x720", "--scale", scale, "--tour", tour, "--frame-log", log},
             {{}, program.parent_path().string(), "", work + "/show.err"});
@@ -53,20 +55,20 @@ std::vector<BenchRow> ShowRows(const std::string& show, const std::string& work,
             continue;
         }
         // Per slot: the time from each presented frame to the next within the slot, and the scales.
-        std::vector<std::vector<double>> intervals(kSlots), scales(kSlots);
+        std::vector<std::vector<double>> intervals(slots), scales(slots);
         std::ifstream in(log);
         double wall = 0.0, time = 0.0, drawn = 0.0, lastWall = 0.0;
         int lastSlot = -1;
         while (in >> wall >> time >> drawn) {
-            const int slot = SlotOf(time);
+            const int slot = SlotOf(schedule, time);
             if (slot == lastSlot) intervals[slot].push_back((wall - lastWall) * 1e3);
             scales[slot].push_back(drawn);
             lastSlot = slot;
             lastWall = wall;
         }
-        for (int slot = 0; slot < kSlots; ++slot) {
-            const double from = slot == 0 ? 0.0 : SceneSchedule[slot - 1].threshold;
-            const SceneId scene = slot < kSlots - 1 ? SceneSchedule[slot].scene : kScheduleFallThrough;
+        for (int slot = 0; slot < slots; ++slot) {
+            const double from = slot == 0 ? 0.0 : schedule.rows[slot - 1].threshold;
+            const SceneId scene = slot < slots - 1 ? schedule.rows[slot].scene : schedule.after;
             const Summary s = Summarise(intervals[slot]);
             rows.push_back({benchmark,
                             "slot " + std::to_string(slot + 1) + ", " + kSceneNames[static_cast<int>(scene)] +
