@@ -155,6 +155,29 @@ bool Translate(const SDL_Event& event, Message& m) {
     }
 }
 
+// Whether a window can be seen follows its events: SDL's own flags do not always (a window the window manager
+// iconifies is hidden, then minimised, and its flags may say neither).
+void NoteShown(const SDL_WindowEvent& event) {
+    SDL_Window* window = SDL_GetWindowFromID(event.windowID);
+    auto* object =
+        window != nullptr ? static_cast<CoreWindow_sdl*>(SDL_GetWindowData(window, kProperty)) : nullptr;
+    if (object == nullptr) return;
+    switch (event.event) {
+        case SDL_WINDOWEVENT_HIDDEN:
+        case SDL_WINDOWEVENT_MINIMIZED:
+            object->SetShown(false);
+            break;
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_MAXIMIZED:
+            object->SetShown(true);
+            break;
+        default:
+            break;
+    }
+}
+
 }  // namespace
 
 void* GetGLProcAddress(const char* name) {
@@ -172,6 +195,7 @@ namespace platform {
 bool PollMessage(Message& message) {
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
+        if (event.type == SDL_WINDOWEVENT) NoteShown(event.window);
         if (Translate(event, message)) return true;
     }
     return false;
@@ -316,7 +340,7 @@ void CoreWindow_sdl::SwapFrame() {
 }
 
 bool CoreWindow_sdl::IsShown() const {
-    return (SDL_GetWindowFlags(window) & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) == 0;
+    return shown_ && (SDL_GetWindowFlags(window) & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) == 0;
 }
 
 void CoreWindow_sdl::WaitForMessage(int milliseconds) {

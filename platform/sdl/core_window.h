@@ -24,6 +24,8 @@ public:
     bool HasContext() const { return context != nullptr; }
     // False while the window is minimised or hidden.
     bool IsShown() const;
+    // The window was shown (or exposed, restored) or hidden (or minimised), as its events say.
+    void SetShown(bool shown) { shown_ = shown; }
     // Waits until a message arrives or `milliseconds` have passed.
     void WaitForMessage(int milliseconds);
     void ToggleFullScreen();
@@ -39,6 +41,7 @@ protected:
 private:
     uint64_t pointerMoved_ = 0;  // SDL's milliseconds when the pointer last moved
     bool maximisedBeforeFullScreen_ = false;
+    bool shown_ = true;
 
     template <class Window>
     friend Routed WindowProc(Window* window, const Message& m);
