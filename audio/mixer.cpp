@@ -6,8 +6,6 @@
 namespace audio {
 namespace {
 
-constexpr std::chrono::milliseconds kUnderrunWait{250};
-
 struct Stereo {
     float left, right;
 };
@@ -30,7 +28,8 @@ Stereo ReadFrame(const float* s, int channels) {
 
 }  // namespace
 
-Mixer::Mixer(DeviceClock::Now now) : clock_(std::move(now), kDeviceRate) {}
+Mixer::Mixer(DeviceClock::Now now, std::chrono::milliseconds underrunWait)
+    : underrunWait_(underrunWait), clock_(std::move(now), kDeviceRate) {}
 
 Handle Mixer::Add(std::shared_ptr<TrackStream> stream, ChannelKind kind, Reopen reopen) {
     std::lock_guard lock(mutex_);
@@ -41,18 +40,26 @@ Handle Mixer::Add(std::shared_ptr<TrackStream> stream, ChannelKind kind, Reopen 
 }
 
 bool Mixer::Remove(Handle handle, ChannelKind kind) {
-    std::map<Handle, Channel>::node_type freed;  // released after the unlock: it waits for its decoder
-    std::lock_guard lock(mutex_);
-    const auto it = channels_.find(handle);
-    if (it == channels_.end() || it->second.kind != kind) return false;
-    freed = channels_.extract(it);
+    std::shared_ptr<TrackStream> freed;
+    {
+        std::lock_guard lock(mutex_);
+        const auto it = channels_.find(handle);
+        if (it == channels_.end() || it->second.kind != kind) return false;
+        freed = std::move(it->second.stream);
+        channels_.erase(it);
+    }
+    Retire({std::move(freed)});
     return true;
 }
 
 void Mixer::RemoveAll() {
-    std::map<Handle, Channel> freed;
-    std::lock_guard lock(mutex_);
-    freed.swap(channels_);
+    std::vector<std::shared_ptr<TrackStream>> freed;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& [handle, channel] : channels_) freed.push_back(std::move(channel.stream));
+        channels_.clear();
+    }
+    Retire(std::move(freed));
 }
 
 bool Mixer::Play(Handle handle, bool restart) {
@@ -81,13 +88,16 @@ bool Mixer::Play(Handle handle, bool restart) {
     }
     stream->AwaitDecoded(static_cast<int64_t>(TrackStream::kStartSeconds * stream->SampleRate()));
 
-    std::shared_ptr<TrackStream> old;  // released after the unlock
-    std::lock_guard lock(mutex_);
-    const auto it = channels_.find(handle);
-    if (it == channels_.end()) return false;
-    old = std::exchange(it->second.stream, std::move(stream));
-    it->second.playing = true;
-    it->second.start = clock_.Mixed();
+    std::shared_ptr<TrackStream> old;
+    {
+        std::lock_guard lock(mutex_);
+        const auto it = channels_.find(handle);
+        if (it == channels_.end()) return false;
+        old = std::exchange(it->second.stream, std::move(stream));
+        it->second.playing = true;
+        it->second.start = clock_.Mixed();
+    }
+    if (reopen) Retire({std::move(old)});
     return true;
 }
 
@@ -102,24 +112,40 @@ std::optional<ChannelState> Mixer::Find(Handle handle) {
     return ChannelState{channel.stream, frame};
 }
 
-void Mixer::Render(float* stereo, int frames, int queued) {
-    std::fill(stereo, stereo + 2 * frames, 0.0f);
+std::shared_ptr<TrackStream> Mixer::Stream(Handle handle) {
     std::lock_guard lock(mutex_);
-    const int64_t mixed = clock_.Mixed();
-    clock_.Callback(frames, queued);
-    for (const auto& [handle, channel] : channels_) {
-        if (channel.playing) MixInto(channel, mixed - channel.start, stereo, frames);
-    }
+    const auto it = channels_.find(handle);
+    return it != channels_.end() ? it->second.stream : nullptr;
 }
 
+void Mixer::Render(float* stereo, int frames, int queued) {
+    std::fill(stereo, stereo + 2 * frames, 0.0f);
+    std::lock_guard rendering(renderMutex_);
+    {
+        std::lock_guard lock(mutex_);
+        const int64_t mixed = clock_.Mixed();
+        clock_.Callback(frames, queued);
+        for (const auto& [handle, channel] : channels_) {
+            if (channel.playing) mixing_.push_back({channel.stream, mixed - channel.start});
+        }
+    }
+    for (const Mixing& channel : mixing_) MixInto(channel, stereo, frames);
+    mixing_.clear();
+}
+
+void Mixer::Retire(std::vector<std::shared_ptr<TrackStream>> tracks) {
+    for (const auto& track : tracks) track->Stop();
+    std::lock_guard noCallbackHoldsThem(renderMutex_);
+}
 // The track frame under the channel's device frame `deviceFrames`, exactly: deviceFrames × rate /
 // kDeviceRate.
 int64_t Mixer::TrackFrame(const TrackStream& stream, int64_t deviceFrames) {
     return deviceFrames * stream.SampleRate() / kDeviceRate;
 }
 
-void Mixer::MixInto(const Channel& channel, int64_t offset, float* stereo, int frames) {
+void Mixer::MixInto(const Mixing& channel, float* stereo, int frames) {
     TrackStream& stream = *channel.stream;
+    const int64_t offset = channel.offset;
     const int rate = stream.SampleRate(), channels = stream.Channels();
     // The track frames under these device frames, and the one after the last for the interpolation.
     const int64_t first = TrackFrame(stream, offset);
@@ -127,7 +153,7 @@ void Mixer::MixInto(const Channel& channel, int64_t offset, float* stereo, int f
     scratch_.resize(static_cast<size_t>(count * channels));
     // Decoding fell behind (a loaded machine, or a device that takes frames faster than real time): the
     // device waits for it a while rather than play silence, so the sound stays with the position.
-    stream.AwaitDecoded(first + count - 1, kUnderrunWait);
+    stream.AwaitDecoded(first + count - 1, underrunWait_);
     stream.Copy(first, count, scratch_.data());
     for (int i = 0; i < frames; ++i) {
         const int64_t scaled = (offset + i) * rate;

@@ -1,6 +1,12 @@
 // The channels of the library and the mix the output device plays. The device thread calls Render; the main
-// thread adds, starts, frees and queries channels. Every call holds the lock only briefly; decoding runs on
-// each channel's own thread.
+// thread adds, starts, frees and queries channels.
+//
+// Two locks keep the main thread off decoding. The channels and the clock are behind a short lock that every
+// call holds only to read or change them, never while it waits: a query is one consistent reading of them.
+// Render takes what it mixes under that lock, lets it go, and only then waits for a channel whose decoding
+// fell behind, holding the render lock alone. The main thread waits for that lock only to free a track it
+// took out of the mix (so that a track and its decoding thread are never freed on the device's thread),
+// after telling the track to stop, which ends any wait for it at once.
 #pragma once
 
 #include <chrono>
@@ -32,8 +38,11 @@ struct ChannelState {
 
 class Mixer {
 public:
+    // How long a device callback waits for decoding that fell behind before it plays silence instead.
+    static constexpr std::chrono::milliseconds kUnderrunWait{250};
+
     // `now` is the monotonic clock the heard position advances by between callbacks (steady when empty).
-    explicit Mixer(DeviceClock::Now now = {});
+    explicit Mixer(DeviceClock::Now now = {}, std::chrono::milliseconds underrunWait = kUnderrunWait);
 
     // A new, stopped channel on `stream`; its handle is never 0 and never reused.
     Handle Add(std::shared_ptr<TrackStream> stream, ChannelKind kind, Reopen reopen);
@@ -43,11 +52,14 @@ public:
     // Starts the channel, from the start when asked to or when its track has played to its end. Waits for
     // the first frames to be decoded, so that the sound starts with the position.
     bool Play(Handle handle, bool restart);
+    // The channel's track and heard frame, read together; never waits for decoding.
     std::optional<ChannelState> Find(Handle handle);
+    // The channel's track alone (its format), without reading the clock.
+    std::shared_ptr<TrackStream> Stream(Handle handle);
 
     // Writes `frames` stereo frames: the sum of the playing channels. `queued` is how many frames handed over
     // before the device still holds beyond the one being heard. Called by the device thread; where decoding
-    // has fallen behind it waits a little for the frames.
+    // has fallen behind it waits a little for the frames, holding nothing a query needs.
     void Render(float* stereo, int frames, int queued);
 
 private:
@@ -58,15 +70,27 @@ private:
         bool playing = false;
         int64_t start = 0;  // the device frame its first frame is mixed at
     };
+    // A playing channel as one callback mixes it: from its device frame `offset` on.
+    struct Mixing {
+        std::shared_ptr<TrackStream> stream;
+        int64_t offset;
+    };
 
     static int64_t TrackFrame(const TrackStream& stream, int64_t deviceFrames);
     // Mixes the channel's device frames [offset, offset + frames) into `stereo`.
-    void MixInto(const Channel& channel, int64_t offset, float* stereo, int frames);
+    void MixInto(const Mixing& channel, float* stereo, int frames);
+    // Stops the tracks taken out of the mix and frees them once no callback holds them.
+    void Retire(std::vector<std::shared_ptr<TrackStream>> tracks);
 
-    std::mutex mutex_;
+    const std::chrono::milliseconds underrunWait_;
+
+    std::mutex mutex_;  // the channels and the clock; never held while waiting
     std::map<Handle, Channel> channels_;
     Handle next_ = 1;
     DeviceClock clock_;
+
+    std::mutex renderMutex_;      // held by Render for the whole callback
+    std::vector<Mixing> mixing_;  // the channels of one callback
     std::vector<float> scratch_;  // a channel's frames for one callback
 };
 

@@ -26,7 +26,7 @@ public:
     // track in the one line written to standard error when it turns bad or memory runs out. Throws
     // std::system_error when no thread can be started, std::bad_alloc when the ring cannot be had.
     TrackStream(std::unique_ptr<Decoder> decoder, std::string name);
-    // Stops the decoding thread and waits for it.
+    // Stops decoding (Stop) and waits for the decoding thread.
     ~TrackStream();
     TrackStream(const TrackStream&) = delete;
     TrackStream& operator=(const TrackStream&) = delete;
@@ -34,14 +34,17 @@ public:
     int Channels() const { return channels_; }
     int SampleRate() const { return rate_; }
 
-    // Waits until `frames` frames from the start have been decoded, or the track has ended, or `limit` has
-    // passed.
+    // Waits until `frames` frames from the start have been decoded, or the track has ended, or it was
+    // stopped, or `limit` has passed.
     void AwaitDecoded(int64_t frames, std::chrono::milliseconds limit = std::chrono::milliseconds::max());
     // Frames [first, first + count) into `out`, interleaved; frames not decoded (not yet, no longer, or past
     // the end) read as silence.
     void Copy(int64_t first, int64_t count, float* out) const;
     // Frames before `frame` are not wanted any more: the decoder may overwrite them.
     void Release(int64_t frame);
+    // Ends decoding after the block being decoded, and every wait for frames at once; what was decoded
+    // stays readable.
+    void Stop();
     // True once the track has ended and `frame` lies past its last frame.
     bool EndedBefore(int64_t frame) const;
 
