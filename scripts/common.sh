@@ -38,3 +38,8 @@ build_all() {
     cmake -S "$repo" -B "$build_dir" -DCMAKE_BUILD_TYPE="$1"
     cmake --build "$build_dir" -j"$(nproc)"
 }
+
+# The scenes' class names, one a line, in the order of the scene list (the rows of shaders/scene_list.h).
+scene_names() {
+    sed -n 's/^ *X(\([A-Za-z0-9_]*\),.*/\1/p' "$repo/shaders/scene_list.h"
+}

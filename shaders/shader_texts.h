@@ -2,7 +2,7 @@
 // fragment shaders include, and each scene's complete fragment text (one per row of the scene list).
 #pragma once
 
-#include "scenes/scene_list.h"
+#include "shaders/scene_list.h"
 
 namespace shader_text {
 

@@ -175,7 +175,7 @@ TEST_F(CaptureTool, ErrorsSayWhatIsWrongAndLeaveNothingBehind) {
         int code;
         std::string says;
     } cases[] = {
-        {"still --time 1 --scene Scene9 --output x.png", 2, "Scene9"},
+        {"still --time 1 --scene NoScene --output x.png", 2, "a scene name (Sceneb, Scenew, Scene0,"},
         {"still --time 1 --size 64 --output x.png", 2, "--size"},
         {"still --time 1 --size 0x10 --output x.png", 2, "--size"},
         {"still --time 1 --levels 1,2 --output x.png", 2, "--levels"},

@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
 # Every shader text as the browser build embeds it (GLSL ES 3.00), checked by the reference compiler:
-#   validate_es.sh DIR    DIR holds the translated texts, Name.vert and Name.frag
+#   validate_es.sh DIR SCENE...    DIR holds the translated texts, Name.vert and Name.frag; each SCENE of the
+#                                  scene list must have its fragment text there
 set -euo pipefail
 dir=$1
+shift
 shopt -s nullglob
 texts=("$dir"/*.vert "$dir"/*.frag)
-# The vertex shader and the twelve scenes (the parts they include are checked within them).
-if [ ${#texts[@]} -ne 13 ]; then
-    echo "expected 13 translated texts in $dir, found ${#texts[@]}" >&2
+# The vertex shader and every scene (the parts they include are checked within them).
+missing=0
+for scene in "$@"; do
+    [ -f "$dir/$scene.frag" ] || { echo "$dir: no translated text of $scene" >&2; missing=1; }
+done
+if [ $missing -ne 0 ] || [ ${#texts[@]} -ne $(($# + 1)) ]; then
+    echo "expected the vertex shader and $# scenes' texts in $dir, found ${#texts[@]} texts" >&2
     exit 1
 fi
 failed=0

@@ -56,7 +56,7 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
         const std::string_view name = argv[i];
         if (i + 1 >= argc) return error = std::string(name) + " needs a value", false;
         const std::string_view value = argv[i + 1];
-        const auto bad = [&](const char* what) {
+        const auto bad = [&](const std::string& what) {
             error = std::string(name) + " takes " + what + ", not '" + std::string(value) + "'";
             return false;
         };
@@ -72,8 +72,12 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
             hasTime = true;
         } else if (still && name == "--scene") {
             SceneId id;
-            if (!FindScene(value, id))
-                return bad("a scene name (Sceneb, Scenew, Scene0 ... Scene8, Scene5_1)");
+            if (!FindScene(value, id)) {
+                std::string names;
+                for (const char* scene : kSceneNames)
+                    names += (names.empty() ? "" : ", ") + std::string(scene);
+                return bad("a scene name (" + names + ")");
+            }
             options.scene = id;
         } else if (still && name == "--levels") {
             std::array<float, 3> levels;
