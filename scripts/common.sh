@@ -4,7 +4,7 @@ build_dir=${TESSELUNE_BUILD_DIR:-$repo/build}
 
 build_packages=(cmake g++ make pkg-config libsdl2-dev libsndfile1-dev libmpg123-dev libopenmpt-dev libmp3lame-dev libpng-dev
                 libegl-dev libgl-dev libopengl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0 libgtest-dev
-                libbenchmark-dev libx11-dev libxdamage-dev)
+                libbenchmark-dev libx11-dev libxdamage-dev nlohmann-json3-dev)
 test_packages=(xvfb xdotool imagemagick ffmpeg pulseaudio pulseaudio-utils glslang-tools)
 # The browser's show (scripts/web): Debian's emscripten, and chromium for its tests and benchmarks.
 web_packages=(emscripten)
