@@ -1,6 +1,7 @@
 # Shared by the README's commands: the Debian packages the project needs, and its build.
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=${TESSELUNE_BUILD_DIR:-$repo/build}
+source "$repo/scripts/servers.sh"
 
 build_packages=(cmake g++ make pkg-config libsdl2-dev libsndfile1-dev libmpg123-dev libopenmpt-dev libmp3lame-dev libpng-dev
                 libegl-dev libgl-dev libopengl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0 libgtest-dev

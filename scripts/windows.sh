@@ -25,11 +25,7 @@ cleanup() {
 }
 trap cleanup EXIT
 # The unit tests share one X server (the show's own tests start theirs) and one Wine prefix.
-mkfifo "$work/displayfd"
-Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp 3>"$work/displayfd" >/dev/null 2>&1 &
-xvfb_pid=$!
-read -r display <"$work/displayfd"
-export DISPLAY=":$display"
+start_xvfb "$work" 1280x720x24
 # and one sound server, so that the wave-out device is there for them.
 start_null_sink "$work/pulse"
 use_wine_prefix tests

@@ -18,7 +18,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 source "$(dirname "${BASH_SOURCE[0]}")/x_session.sh"
 xvfb_options=()
 [ "$case_name" = failure_box_signals ] && xvfb_options=(-extension GLX)
-start_xvfb 1344x784x24 "${xvfb_options[@]}"
+start_xvfb "$work" 1344x784x24 "${xvfb_options[@]}"
 mkdir "$work/show"
 cd "$work/show"
 

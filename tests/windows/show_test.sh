@@ -61,7 +61,7 @@ le32() { le16 $(($1 & 65535)); le16 $(($1 >> 16 & 65535)); }
 
 case "$case_name" in
 first_frame_and_escape)
-    start_xvfb 1280x720x24
+    start_xvfb "$work" 1280x720x24
     start_show
     window=$(await_window 120)
     await_frame
@@ -88,7 +88,7 @@ first_frame_and_escape)
     [ "$(cat "$work/stdout")" = "faild play music" ] || fail "standard output: '$(cat "$work/stdout")'"
     ;;
 close_request)
-    start_xvfb 1280x720x24
+    start_xvfb "$work" 1280x720x24
     cc -o "$work/x_close" "$here/x_close.c" -lX11
     start_show
     window=$(await_window 120)
@@ -101,7 +101,7 @@ close_request)
 music_on_null_sink)
     # A silent track (named as the show names it, read by content) played in real time: the music time
     # moves the picture on, and the schedule changes scene within the next slots.
-    start_xvfb 1280x720x24
+    start_xvfb "$work" 1280x720x24
     start_null_sink "$work/pulse" || fail "no sound server"
     mkdir -p "$work/show/Resource"
     silent_wav "$work/show/Resource/Glacierhorn.mp3" 80
@@ -133,7 +133,7 @@ music_on_null_sink)
     ;;
 startup_failure)
     # An X server without GLX: Wine has no pixel format with OpenGL to give.
-    start_xvfb 1280x720x24 -extension GLX
+    start_xvfb "$work" 1280x720x24 -extension GLX
     start_show
     box=$(timeout 120 xdotool search --sync --onlyvisible --name '^ERROR$' | head -n 1)
     tr -d '\r' <"$work/stderr" | grep -qE "^Can't Find A Suitable PixelFormat\.( \(.+\))?$" ||
