@@ -3,7 +3,7 @@
 #pragma once
 
 #include "audio/audio_library.h"
-#include "core_window.h"
+#include "platform/core_window.h"
 #include "demo/music.h"
 #include "scenes/scenes.h"
 #include "scenes/show_frame.h"

@@ -3,7 +3,7 @@
 // that runs the message loop.
 #pragma once
 
-#include "platform/messages.h"
+#include "platform/platform.h"
 
 namespace platform {
 // Puts `message` at the end of the queue.

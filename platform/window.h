@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "platform/platform.h"
+
 class CoreWindowPlatform {
 public:
     virtual ~CoreWindowPlatform() = default;
@@ -63,11 +65,8 @@ public:
     void OnDraw() override {}
 };
 
-// The window layer's start-up failures: `text` shown in a warning message box captioned "ERROR" (where a
-// display can show one), and written to standard error as one line, followed in brackets by the platform's
-// own reason where it gave one (`reason` null or empty: none). Implemented once per platform.
-void ReportFailure(const char* text, const char* reason);
-// The line of a start-up failure, the same on every platform: "text (reason)", or the text alone.
+// The line of a start-up failure (ReportFailure), the same on every platform: "text (reason)", or the text
+// alone.
 std::string FailureLine(const char* text, const char* reason);
 // Writes that line to standard error.
 void WriteFailure(const char* text, const char* reason);

@@ -40,6 +40,16 @@ await_frame() {
     fail "nothing was drawn"
 }
 
+# Runs the show on the SDL audio driver given until its first frame, then presses Escape; its exit code is
+# left in $code.
+escape_after_first_frame() {
+    SDL_AUDIODRIVER=$1 start_show
+    window=$(await_window)
+    await_frame
+    xdotool windowfocus --sync "$window" key Escape
+    await_exit
+}
+
 # Runs the show on SDL's disk driver (as fast as it takes frames) with a track of the given seconds, which it
 # must play through to its own end, the device getting the decoded track.
 show_on_disk_audio() {
@@ -54,11 +64,7 @@ show_on_disk_audio() {
 
 case "$case_name" in
 draws_and_escape)
-    SDL_AUDIODRIVER=dummy start_show
-    window=$(await_window)
-    await_frame
-    xdotool windowfocus --sync "$window" key Escape
-    await_exit
+    escape_after_first_frame dummy
     [ "$code" = 0 ] || fail "Escape ended the show with exit code $code"
     ;;
 close_request)
@@ -70,11 +76,7 @@ close_request)
     [ "$code" = 0 ] || fail "a close request ended the show with exit code $code"
     ;;
 no_audio_device)
-    SDL_AUDIODRIVER=nosuchdriver start_show
-    window=$(await_window)
-    await_frame
-    xdotool windowfocus --sync "$window" key Escape
-    await_exit
+    escape_after_first_frame nosuchdriver
     [ "$code" = 0 ] || fail "exit code $code"
     [ "$(cat "$work/stdout")" = "faild play music" ] || fail "standard output: '$(cat "$work/stdout")'"
     # What the window showed is Scene2 at time 0 with silent levels, as the capture tool draws it.
