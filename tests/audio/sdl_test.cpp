@@ -155,7 +155,7 @@ TEST_F(SdlAudioTest, Mp3IsFoundByContentAndKeepsItsTone) {
 
 TEST_F(SdlAudioTest, ModuleNamedLikeAnMp3PlaysAsMusicAfterTheStreamFails) {
     WriteBytes(Path("Glacierhorn.mp3"), TinyMod());
-    Library library(SdlPlatform());
+    Library library(SystemPlatform());
 
     testing::internal::CaptureStderr();
     EXPECT_EQ(library.StreamCreateFile(false, Path("Glacierhorn.mp3").c_str(), 0, 0, 0), 0u);
@@ -188,7 +188,7 @@ TEST_F(SdlAudioTest, BadTracksFailWithOneLineEach) {
     WriteBytes(Path("empty.mp3"), {});
     fs::create_directory(Path("folder.mp3"));
 
-    Library library(SdlPlatform());
+    Library library(SystemPlatform());
     // What is wrong with each, as the stream's reason says it.
     for (const auto& [name, reason] : {std::pair{"missing.mp3", "No such file or directory"},
                                        {"empty.mp3", "the file is empty"},
@@ -309,7 +309,7 @@ TEST_F(SdlAudioTest, DamagedHugeAndBlockingTracks) {
 
     // A FIFO would block an open until a writer came: it is refused at once.
     ASSERT_EQ(mkfifo(Path("fifo.mp3").c_str(), 0600), 0);
-    Library library(SdlPlatform());
+    Library library(SystemPlatform());
     testing::internal::CaptureStderr();
     EXPECT_EQ(library.StreamCreateFile(false, Path("fifo.mp3").c_str(), 0, 0, 0), 0u);
     EXPECT_EQ(library.MusicLoad(false, Path("fifo.mp3").c_str(), 0, 0, kMusicRamp, 1), 0u);
@@ -320,7 +320,7 @@ TEST_F(SdlAudioTest, DamagedHugeAndBlockingTracks) {
 
 TEST_F(SdlAudioTest, InitFailsWithoutAnAudioDriver) {
     setenv("SDL_AUDIODRIVER", "nosuchdriver", 1);
-    Library library(SdlPlatform());
+    Library library(SystemPlatform());
     EXPECT_FALSE(library.Init(kDefaultDevice, 44100, 0, nullptr, nullptr));
 }
 
@@ -328,7 +328,7 @@ TEST_F(SdlAudioTest, InitFailsWhenTheDeviceCannotOpen) {
     // The disk driver starts, but its device cannot open a file in a missing folder.
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", Path("missing/out.raw").c_str(), 1);
-    Library library(SdlPlatform());
+    Library library(SystemPlatform());
     EXPECT_FALSE(library.Init(kDefaultDevice, 44100, 0, nullptr, nullptr));
 }
 
@@ -337,7 +337,7 @@ TEST_F(SdlAudioTest, PlaysOnTheDummyDriverAndReopensAfterFree) {
     for (int64_t f = 0; f < 8192; ++f) tone.insert(tone.end(), 2, Tone(f));
     WriteSound(Path("tone.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, tone);
 
-    Library library(SdlPlatform());
+    Library library(SystemPlatform());
     ASSERT_TRUE(library.Init(kDefaultDevice, 44100, 0, nullptr, nullptr));
     EXPECT_FALSE(library.Init(kDefaultDevice, 44100, 0, nullptr, nullptr));
     const Handle stream = library.StreamCreateFile(false, Path("tone.wav").c_str(), 0, 0, 0);
