@@ -24,9 +24,9 @@ struct VideoSpan {
 };
 
 // Pipes raw RGB frames into ffmpeg, which encodes them with the track muxed in, cut to the same span, and
-// silence where the track has ended. Before that, a trial run of ffmpeg on one blank frame checks that it
-// takes the size, the rate and the track. Null, with the reason in `error`, when ffmpeg cannot be started or
-// refuses.
+// silence where the track has ended, into a partial file beside `output` made at once. Before that, a trial
+// run of ffmpeg on one blank frame checks that it takes the size, the rate and the track. Null, with the
+// reason in `error`, when the partial file cannot be made or ffmpeg cannot be started or refuses.
 std::unique_ptr<FrameSink> OpenVideo(const std::string& output, const std::string& track,
                                      const VideoSpan& span, std::string& error);
 // Writes frame_000000.png, frame_000001.png, ... into a new folder beside `dir`, which become the frames of
