@@ -38,8 +38,10 @@ struct ChannelState {
 
 class Mixer {
 public:
-    // How long a device callback waits for decoding that fell behind before it plays silence instead.
-    static constexpr std::chrono::milliseconds kUnderrunWait{250};
+    // How long a device callback waits for decoding that fell behind before it plays silence instead. Long:
+    // the wait holds up only the sound (no query waits for it, so the picture goes on drawing, which on a
+    // loaded machine leaves the decoding thread less time than when the picture stalled with the sound).
+    static constexpr std::chrono::milliseconds kUnderrunWait{2000};
 
     // `now` is the monotonic clock the heard position advances by between callbacks (steady when empty).
     explicit Mixer(DeviceClock::Now now = {}, std::chrono::milliseconds underrunWait = kUnderrunWait);
@@ -59,7 +61,7 @@ public:
 
     // Writes `frames` stereo frames: the sum of the playing channels. `queued` is how many frames handed over
     // before the device still holds beyond the one being heard. Called by the device thread; where decoding
-    // has fallen behind it waits a little for the frames, holding nothing a query needs.
+    // has fallen behind it waits for the frames (kUnderrunWait at most), holding nothing a query needs.
     void Render(float* stereo, int frames, int queued);
 
 private:
