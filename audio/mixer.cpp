@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "audio/spectrum.h"
+
 namespace audio {
 namespace {
 
@@ -119,7 +121,7 @@ std::shared_ptr<TrackStream> Mixer::Stream(Handle handle) {
 }
 
 void Mixer::Render(float* stereo, int frames, int queued) {
-    std::fill(stereo, stereo + 2 * frames, 0.0f);
+    if (stereo != nullptr) std::fill(stereo, stereo + 2 * frames, 0.0f);
     std::lock_guard rendering(renderMutex_);
     {
         std::lock_guard lock(mutex_);
@@ -137,6 +139,7 @@ void Mixer::Retire(std::vector<std::shared_ptr<TrackStream>> tracks) {
     for (const auto& track : tracks) track->Stop();
     std::lock_guard noCallbackHoldsThem(renderMutex_);
 }
+
 // The track frame under the channel's device frame `deviceFrames`, exactly: deviceFrames × rate /
 // kDeviceRate.
 int64_t Mixer::TrackFrame(const TrackStream& stream, int64_t deviceFrames) {
@@ -147,6 +150,13 @@ void Mixer::MixInto(const Mixing& channel, float* stereo, int frames) {
     TrackStream& stream = *channel.stream;
     const int64_t offset = channel.offset;
     const int rate = stream.SampleRate(), channels = stream.Channels();
+    if (stereo == nullptr) {
+        // Played elsewhere: one spectrum's frames from the last one played are kept decoded.
+        const int64_t last = TrackFrame(stream, offset + frames);
+        stream.Release(last - stream.HistoryFrames());
+        stream.AwaitDecoded(last + kFftSize, underrunWait_);
+        return;
+    }
     // The track frames under these device frames, and the one after the last for the interpolation.
     const int64_t first = TrackFrame(stream, offset);
     const int64_t count = TrackFrame(stream, offset + frames - 1) + 2 - first;

@@ -61,7 +61,9 @@ public:
 
     // Writes `frames` stereo frames: the sum of the playing channels. `queued` is how many frames handed over
     // before the device still holds beyond the one being heard. Called by the device thread; where decoding
-    // has fallen behind it waits for the frames (kUnderrunWait at most), holding nothing a query needs.
+    // has fallen behind it waits for the frames (kUnderrunWait at most), holding nothing a query needs. With
+    // a null `stereo` the frames only count as played: the clock and each channel's decoding move on as far,
+    // without mixing.
     void Render(float* stereo, int frames, int queued);
 
 private:
@@ -79,7 +81,7 @@ private:
     };
 
     static int64_t TrackFrame(const TrackStream& stream, int64_t deviceFrames);
-    // Mixes the channel's device frames [offset, offset + frames) into `stereo`.
+    // Mixes the channel's device frames [offset, offset + frames) into `stereo` (nothing when it is null).
     void MixInto(const Mixing& channel, float* stereo, int frames);
     // Stops the tracks taken out of the mix and frees them once no callback holds them.
     void Retire(std::vector<std::shared_ptr<TrackStream>> tracks);

@@ -7,13 +7,13 @@ dir=$1
 shift
 shopt -s nullglob
 texts=("$dir"/*.vert "$dir"/*.frag)
-# The vertex shader and every scene (the parts they include are checked within them).
+# The vertex shader, every scene and the gentle pass (the parts they include are checked within them).
 missing=0
 for scene in "$@"; do
     [ -f "$dir/$scene.frag" ] || { echo "$dir: no translated text of $scene" >&2; missing=1; }
 done
-if [ $missing -ne 0 ] || [ ${#texts[@]} -ne $(($# + 1)) ]; then
-    echo "expected the vertex shader and $# scenes' texts in $dir, found ${#texts[@]} texts" >&2
+if [ $missing -ne 0 ] || [ ${#texts[@]} -ne $(($# + 2)) ]; then
+    echo "expected the vertex shader, the gentle pass and $# scenes' texts in $dir, found ${#texts[@]} texts" >&2
     exit 1
 fi
 failed=0

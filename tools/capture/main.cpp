@@ -13,6 +13,7 @@
 
 #include "platform/standard_streams.h"
 #include "scenes/scene_schedule.h"
+#include "tools/capture/flashes.h"
 #include "tools/capture/options.h"
 #include "tools/capture/png.h"
 #include "tools/capture/show_renderer.h"
@@ -37,6 +38,20 @@ int FailVideo(const std::string& message) {
     return 128 + signal;
 }
 
+// In the gentle mode, the frames of the few seconds before `from` (none before the start of the show) drawn
+// at `fps` by `draw(time)`, so that the picture at `from` is the one the show draws there.
+template <class Draw>
+void StartGentle(ShowRenderer& renderer, double from, int fps, Draw&& draw) {
+    renderer.BeGentle();
+    for (auto k = static_cast<long>(std::min(from, kGentleWarmUp) * fps + 1e-9); k >= 1; --k)
+        draw(from - static_cast<double>(k) / fps);
+}
+
+// The first moment drawn by a run whose first frame is at `from`.
+double FirstDrawn(const CaptureOptions& options, double from) {
+    return options.gentle ? std::min(from, std::max(from - kGentleWarmUp, 0.0)) : from;
+}
+
 int Still(const CaptureOptions& options) {
     RemovePartialFilesOnSignals();
     std::string error;
@@ -46,15 +61,21 @@ int Still(const CaptureOptions& options) {
     std::unique_ptr<ShowRenderer> renderer = ShowRenderer::Create(options.width, options.height, error);
     if (renderer == nullptr) return Fail(error);
     std::array<float, 3> levels = {0.0f, 0.0f, 0.0f};
+    std::unique_ptr<TrackLevels> track;
     if (options.levels) {
         levels = *options.levels;
-    } else if (std::unique_ptr<TrackLevels> track =
-                   TrackLevels::Open(options.track, error, options.time, options.time)) {
+    } else if ((track = TrackLevels::Open(options.track, error, FirstDrawn(options, options.time),
+                                          options.time))) {
         levels = track->At(options.time);
     } else {
         std::fprintf(stderr, "tesselune-capture: %s; the levels are 0\n", error.c_str());
     }
-    renderer->Draw(options.scene.value_or(ScheduledScene(options.time)), options.time, levels);
+    const auto draw = [&](double time) {
+        const std::array<float, 3> levelsThen = track && time != options.time ? track->At(time) : levels;
+        renderer->Draw(options.scene.value_or(ScheduledScene(time)), time, levelsThen);
+    };
+    if (options.gentle) StartGentle(*renderer, options.time, 60, draw);
+    draw(options.time);
     std::vector<uint8_t> rgba(static_cast<size_t>(options.width) * options.height * 4);
     std::vector<uint8_t> rgb(static_cast<size_t>(options.width) * options.height * 3);
     renderer->Read(rgba.data());
@@ -167,8 +188,8 @@ private:
 int Video(const CaptureOptions& options) {
     CatchStopSignals();
     std::string error;
-    std::unique_ptr<TrackLevels> track =
-        TrackLevels::Open(options.track, error, options.from, options.to.value_or(kShowEnd));
+    std::unique_ptr<TrackLevels> track = TrackLevels::Open(
+        options.track, error, FirstDrawn(options, options.from), options.to.value_or(kShowEnd));
     if (track == nullptr) return FailVideo(error);
     // The output first: what ffmpeg refuses is known before a frame is drawn.
     const VideoSpan span{options.width, options.height, options.fps, options.from,
@@ -184,6 +205,12 @@ int Video(const CaptureOptions& options) {
         return FailVideo(error);
     }
 
+    const auto draw = [&](double time) { renderer->Draw(ScheduledScene(time), time, track->At(time)); };
+    if (options.gentle) {
+        StartGentle(*renderer, options.from, options.fps, [&](double time) {
+            if (StopSignal() == 0) draw(time);  // a stop is answered below, before any frame is written
+        });
+    }
     bool written = false;
     {
         Progress progress(options.frames);
@@ -192,7 +219,7 @@ int Video(const CaptureOptions& options) {
             std::vector<uint8_t>* frame = writer.Acquire();
             if (frame == nullptr) break;
             const double time = options.from + static_cast<double>(n) / options.fps;
-            renderer->Draw(ScheduledScene(time), time, track->At(time));
+            draw(time);
             renderer->Read(frame->data());
             writer.Submit(frame);
             progress.Done(n + 1);
@@ -205,6 +232,33 @@ int Video(const CaptureOptions& options) {
     return FailVideo(error);
 }
 
+// Draws the span small, reads each window of one second ending at each frame, and prints where they fail.
+int Flashes(const CaptureOptions& options) {
+    std::string error;
+    std::unique_ptr<TrackLevels> track = TrackLevels::Open(
+        options.track, error, FirstDrawn(options, options.from), options.to.value_or(kShowEnd));
+    if (track == nullptr) return Fail(error);
+    std::unique_ptr<ShowRenderer> renderer = ShowRenderer::Create(options.width, options.height, error);
+    if (renderer == nullptr) return Fail(error);
+    const auto draw = [&](double time) { renderer->Draw(ScheduledScene(time), time, track->At(time)); };
+    if (options.gentle) StartGentle(*renderer, options.from, options.fps, draw);
+    FlashMeter meter(options.width, options.height, options.fps);
+    FlashReport report(options.fps);
+    std::vector<uint8_t> rgba(static_cast<size_t>(options.width) * options.height * 4);
+    {
+        Progress progress(options.frames);
+        for (int n = 0; n < options.frames; ++n) {
+            const double time = options.from + static_cast<double>(n) / options.fps;
+            draw(time);
+            renderer->Read(rgba.data());
+            report.Add(time, kSceneNames[static_cast<int>(ScheduledScene(time))], meter.Add(rgba.data()));
+            progress.Done(n + 1);
+        }
+    }
+    std::fputs(report.Text().c_str(), stdout);
+    return report.Failing() > 0 ? kFailure : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -212,12 +266,20 @@ int main(int argc, char** argv) {
     CaptureOptions options;
     std::string error;
     if (argc < 2) {
-        std::fprintf(stderr, kCaptureUsage, kTrackPath);
+        std::fprintf(stderr, kCaptureUsage, kTrackPath, kPhotosensitivityWarning);
         return kUsage;
     }
     if (!ParseCaptureOptions(argc - 1, argv + 1, options, error)) {
         std::fprintf(stderr, "tesselune-capture: %s\n", error.c_str());
         return kUsage;
     }
-    return options.mode == CaptureOptions::Mode::Still ? Still(options) : Video(options);
+    switch (options.mode) {
+        case CaptureOptions::Mode::Still:
+            return Still(options);
+        case CaptureOptions::Mode::Video:
+            return Video(options);
+        case CaptureOptions::Mode::Flashes:
+            break;
+    }
+    return Flashes(options);
 }
