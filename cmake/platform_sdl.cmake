@@ -20,6 +20,7 @@ endif()
 # template's. The sound is audio/sdl's.
 set(TESSELUNE_PLATFORM_FOLDERS egl sdl null template)
 set(TESSELUNE_WINDOWS sdl null template)
+set(TESSELUNE_STUDIO ON)
 set(TESSELUNE_AUDIO sdl)
 # `cmake --install` puts the show in <prefix>/bin and its track in <prefix>/share/tesselune/Resource, where the
 # program looks when its working directory has none.

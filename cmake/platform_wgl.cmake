@@ -11,6 +11,7 @@ option(TESSELUNE_TESTS "Build the tests" ON)
 # (WinMain), one tesselune.exe with the run-times linked in.
 set(TESSELUNE_PLATFORM_FOLDERS wgl)
 set(TESSELUNE_WINDOWS wgl)
+set(TESSELUNE_STUDIO ON)
 set(TESSELUNE_AUDIO windows)
 set(TESSELUNE_PROGRAM_KIND WIN32)
 function(tesselune_program target)

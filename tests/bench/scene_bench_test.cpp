@@ -18,10 +18,10 @@ TEST(ShownAt, IsATimeInsideTheShowWhereTheScheduleDrawsTheScene) {
         ++shown;
         EXPECT_EQ(ScheduledScene(*time), id) << kSceneNames[i] << " at " << *time;
         EXPECT_GE(*time, 0.0);
-        EXPECT_LT(*time, kShowEnd) << kSceneNames[i];
+        EXPECT_LT(*time, ShowSchedule().end) << kSceneNames[i];
     }
-    std::set<SceneId> scheduled{kScheduleFallThrough};
-    for (const ScheduleRow& row : SceneSchedule) scheduled.insert(row.scene);
+    std::set<SceneId> scheduled{ShowSchedule().after};
+    for (const ScheduleRow& row : ShowSchedule().rows) scheduled.insert(row.scene);
     EXPECT_EQ(shown, static_cast<int>(scheduled.size())) << "every scene the schedule shows, and no other";
     EXPECT_FALSE(ShownAt(SceneId::Sceneb));
     EXPECT_FALSE(ShownAt(SceneId::Scene3));
