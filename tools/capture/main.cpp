@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <deque>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -42,7 +43,7 @@ int Still(const CaptureOptions& options) {
     std::array<float, 3> levels = {0.0f, 0.0f, 0.0f};
     if (options.levels) {
         levels = *options.levels;
-    } else if (std::unique_ptr<TrackLevels> track = TrackLevels::Open(options.track, error, options.time)) {
+    } else if (std::unique_ptr<TrackLevels> track = TrackLevels::Open(*options.track, error, options.time)) {
         levels = track->At(options.time);
     } else {
         std::fprintf(stderr, "tesselune-capture: %s; the levels are 0\n", error.c_str());
@@ -161,14 +162,14 @@ int Video(const CaptureOptions& options) {
     CatchStopSignals();
     std::string error;
     std::unique_ptr<TrackLevels> track =
-        TrackLevels::Open(options.track, error, options.to.value_or(kShowEnd));
+        TrackLevels::Open(*options.track, error, options.to.value_or(kShowEnd));
     if (track == nullptr) return FailVideo(error);
     // The output first: what ffmpeg refuses is known before a frame is drawn.
     const VideoSpan span{options.width, options.height, options.fps, options.from,
                          static_cast<double>(options.frames) / options.fps};
     std::unique_ptr<FrameSink> sink =
         StopSignal() != 0           ? nullptr
-        : options.framesDir.empty() ? OpenVideo(options.output, options.track, span, error)
+        : options.framesDir.empty() ? OpenVideo(options.output, *options.track, span, error)
                                     : OpenFrames(options.framesDir, options.width, options.height, error);
     if (sink == nullptr) return FailVideo(error);
     std::unique_ptr<ShowRenderer> renderer = ShowRenderer::Create(options.width, options.height, error);
@@ -210,6 +211,12 @@ int main(int argc, char** argv) {
     if (!ParseCaptureOptions(argc - 1, argv + 1, options, error)) {
         std::fprintf(stderr, "tesselune-capture: %s\n", error.c_str());
         return kUsage;
+    }
+    if (!options.track) {
+        // As the show finds it: the working directory, else beside the program or in its install.
+        std::error_code ignored;
+        const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ignored);
+        options.track = FindTrack(program.empty() ? "" : program.parent_path().string() + "/");
     }
     return options.mode == CaptureOptions::Mode::Still ? Still(options) : Video(options);
 }

@@ -26,11 +26,11 @@ struct CaptureOptions {
     int width = 1280, height = 720;
     int fps = 60;
     double from = 0.0;
-    std::optional<double> to;  // video: the end, else the end of the show
-    int frames = 0;            // video: how many are drawn, at --from + n / --fps before the end
-    std::string output;        // the PNG or the video file
-    std::string framesDir;     // video: numbered PNGs instead of a video
-    std::string track = kTrackPath;
+    std::optional<double> to;          // video: the end, else the end of the show
+    int frames = 0;                    // video: how many are drawn, at --from + n / --fps before the end
+    std::string output;                // the PNG or the video file
+    std::string framesDir;             // video: numbered PNGs instead of a video
+    std::optional<std::string> track;  // else the show's, found where the show finds it
 };
 
 // Reads the arguments after the program name; false, with one line saying what is wrong, on a wrong usage.
