@@ -16,6 +16,7 @@
 #include "tools/capture/options.h"
 #include "tools/capture/png.h"
 #include "tools/capture/show_renderer.h"
+#include "tools/capture/time_left.h"
 #include "tools/capture/video.h"
 
 namespace {
@@ -56,35 +57,38 @@ int Still(const CaptureOptions& options) {
     return WritePng(options.output, rgb.data(), options.width, options.height, error) ? 0 : Fail(error);
 }
 
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
 // Frames done of the total, the rate and the time left: one line kept up to date on a terminal, else a plain
 // line every few seconds.
 class Progress {
 public:
-    explicit Progress(int total) : total_(total), terminal_(isatty(STDERR_FILENO)) {}
+    Progress(int total, TimeLeft timeLeft)
+        : total_(total), terminal_(isatty(STDERR_FILENO)), timeLeft_(std::move(timeLeft)) {}
     // A run that stops early ends its progress line, so that its last words stand on a line of their own.
     ~Progress() {
         if (open_) std::fputc('\n', stderr);
     }
-    void Done(int frames) {
-        const double elapsed = Seconds(start_);
-        if (!terminal_ && frames < total_ && Seconds(lastLine_) < 5.0) return;
-        if (terminal_ && frames < total_ && Seconds(lastLine_) < 0.2) return;
+    // `drawSeconds`: the time the frames done took to draw; `writeSeconds`: a frame's time at the sink.
+    void Done(int frames, double drawSeconds, double writeSeconds) {
+        if (!terminal_ && frames < total_ && SecondsSince(lastLine_) < 5.0) return;
+        if (terminal_ && frames < total_ && SecondsSince(lastLine_) < 0.2) return;
         lastLine_ = Clock::now();
-        const double fps = frames / std::max(elapsed, 1e-9);
-        const int left = static_cast<int>(std::lround((total_ - frames) / std::max(fps, 1e-9)));
-        std::fprintf(stderr, "%sframe %d of %d, %.1f frames/s, %d:%02d left%s", terminal_ ? "\r" : "", frames,
-                     total_, fps, left / 60, left % 60, terminal_ && frames < total_ ? "" : "\n");
+        const double fps = frames / std::max(SecondsSince(start_), 1e-9);
+        const long left = std::lround(timeLeft_.Seconds(frames, drawSeconds, writeSeconds));
+        std::fprintf(stderr, "%sframe %d of %d, %.1f frames/s, %ld:%02ld left%s", terminal_ ? "\r" : "",
+                     frames, total_, fps, left / 60, left % 60, terminal_ && frames < total_ ? "" : "\n");
         open_ = terminal_ && frames < total_;
     }
-    double Rate(int frames) const { return frames / std::max(Seconds(start_), 1e-9); }
 
 private:
-    using Clock = std::chrono::steady_clock;
-    static double Seconds(Clock::time_point since) {
-        return std::chrono::duration<double>(Clock::now() - since).count();
-    }
     int total_;
     bool terminal_, open_ = false;
+    TimeLeft timeLeft_;
     Clock::time_point start_ = Clock::now(), lastLine_ = start_;
 };
 
@@ -115,6 +119,11 @@ public:
         queued_.push_back(frame);
         changed_.notify_all();
     }
+    // The seconds a frame has taken on average to be turned into RGB and handed to the sink.
+    double WriteSeconds() {
+        std::lock_guard lock(mutex_);
+        return written_ > 0 ? writing_ / written_ : 0.0;
+    }
     // Waits for every submitted frame to be written; false if one could not be.
     bool Close() {
         {
@@ -138,9 +147,12 @@ private:
                 frame = queued_.front();
                 queued_.pop_front();
             }
+            const Clock::time_point start = Clock::now();
             FlipToRgb(frame->data(), width_, height_, rgb.data());
             const bool written = StopSignal() == 0 && sink_.Write(rgb.data());
             std::lock_guard lock(mutex_);
+            writing_ += SecondsSince(start);
+            ++written_;
             free_.push_back(frame);
             failed_ |= !written;
             changed_.notify_all();
@@ -155,6 +167,8 @@ private:
     std::condition_variable changed_;
     std::deque<std::vector<uint8_t>*> free_, queued_;
     bool closing_ = false, failed_ = false;
+    double writing_ = 0.0;  // seconds spent on the frames written
+    int written_ = 0;
     std::thread thread_;
 };
 
@@ -165,8 +179,12 @@ int Video(const CaptureOptions& options) {
         TrackLevels::Open(*options.track, error, options.to.value_or(kShowEnd));
     if (track == nullptr) return FailVideo(error);
     // The output first: what ffmpeg refuses is known before a frame is drawn.
-    const VideoSpan span{options.width, options.height, options.fps, options.from,
-                         static_cast<double>(options.frames) / options.fps};
+    const VideoSpan span{options.width,
+                         options.height,
+                         options.fps,
+                         options.from,
+                         static_cast<double>(options.frames) / options.fps,
+                         options.quality};
     std::unique_ptr<FrameSink> sink =
         StopSignal() != 0           ? nullptr
         : options.framesDir.empty() ? OpenVideo(options.output, *options.track, span, error)
@@ -178,18 +196,40 @@ int Video(const CaptureOptions& options) {
         return FailVideo(error);
     }
 
+    // One frame of every slot of the span first, each timed after a frame that has built its scene's
+    // program, for the time left.
+    std::vector<uint8_t> scratch(static_cast<size_t>(options.width) * options.height * 4);
+    std::array<bool, kSceneCount> built{};
+    const auto probe = [&](double time) {
+        const SceneId scene = ScheduledScene(time);
+        for (bool timed : {false, true}) {
+            if (!timed && built[static_cast<size_t>(scene)]) continue;
+            if (StopSignal() != 0) return 0.0;
+            const Clock::time_point start = Clock::now();
+            renderer->Draw(scene, time, track->At(time));
+            renderer->Read(scratch.data());
+            built[static_cast<size_t>(scene)] = true;
+            if (timed) return SecondsSince(start);
+        }
+        return 0.0;
+    };
+    TimeLeft timeLeft(ProbeFrameCosts(options.from, options.fps, options.frames, probe));
+
     bool written = false;
     {
-        Progress progress(options.frames);
+        Progress progress(options.frames, std::move(timeLeft));
         FrameWriter writer(*sink, options.width, options.height);
+        double drawing = 0.0;
         for (int n = 0; n < options.frames && StopSignal() == 0; ++n) {
             std::vector<uint8_t>* frame = writer.Acquire();
             if (frame == nullptr) break;
+            const Clock::time_point start = Clock::now();
             const double time = options.from + static_cast<double>(n) / options.fps;
             renderer->Draw(ScheduledScene(time), time, track->At(time));
             renderer->Read(frame->data());
+            drawing += SecondsSince(start);
             writer.Submit(frame);
-            progress.Done(n + 1);
+            progress.Done(n + 1, drawing, writer.WriteSeconds());
         }
         written = writer.Close() && StopSignal() == 0 && sink->Finish();
     }

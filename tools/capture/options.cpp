@@ -51,6 +51,7 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
     options.mode = still ? CaptureOptions::Mode::Still : CaptureOptions::Mode::Video;
     if (!still) options.width = 1920, options.height = 1080;
     bool hasTime = false;
+    std::optional<VideoQuality> quality;
     constexpr char kSecondsWanted[] = "a number of seconds from -1e9 to 1e9";
     for (int i = 1; i < argc; i += 2) {
         const std::string_view name = argv[i];
@@ -91,6 +92,9 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
             options.to = to;
         } else if (!still && name == "--frames") {
             options.framesDir = value;
+        } else if (!still && name == "--quality") {
+            if (value != "preview" && value != "release") return bad("preview or release");
+            quality = value == "preview" ? VideoQuality::Preview : VideoQuality::Release;
         } else {
             return error = "unknown option " + std::string(name) + " for " + std::string(command), false;
         }
@@ -112,6 +116,8 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
                    false;
         }
         options.frames = static_cast<int>(frames);
+        const bool fullSize = static_cast<long long>(options.width) * options.height >= 1280 * 720;
+        options.quality = quality.value_or(fullSize ? VideoQuality::Release : VideoQuality::Preview);
         if (!options.output.empty() && (options.width % 2 != 0 || options.height % 2 != 0)) {
             return error = "a video needs an even width and height", false;
         }

@@ -6,11 +6,13 @@
 #include <string>
 
 #include "scenes/show_frame.h"
+#include "tools/capture/video.h"
 
 constexpr char kCaptureUsage[] =
     "usage: tesselune-capture still --time T [--scene NAME] [--levels A,B,C] [--size WxH] --output FILE.png\n"
-    "       tesselune-capture video [--size WxH] [--fps N] [--from T0] [--to T1] (--output FILE.mp4 | "
-    "--frames DIR)\n"
+    "       tesselune-capture video [--size WxH] [--fps N] [--from T0] [--to T1] [--quality "
+    "preview|release]\n"
+    "                               (--output FILE.mp4 | --frames DIR)\n"
     "       either may take --track FILE (default %s)\n";  // the show's track path
 
 // The most seconds a time may lie from the start of the show either way: far beyond any track, and near
@@ -26,10 +28,12 @@ struct CaptureOptions {
     int width = 1280, height = 720;
     int fps = 60;
     double from = 0.0;
-    std::optional<double> to;          // video: the end, else the end of the show
-    int frames = 0;                    // video: how many are drawn, at --from + n / --fps before the end
-    std::string output;                // the PNG or the video file
-    std::string framesDir;             // video: numbered PNGs instead of a video
+    std::optional<double> to;  // video: the end, else the end of the show
+    int frames = 0;            // video: how many are drawn, at --from + n / --fps before the end
+    std::string output;        // the PNG or the video file
+    std::string framesDir;     // video: numbered PNGs instead of a video
+    // video: the encode; release unless told otherwise for 1280x720 and above, preview below
+    VideoQuality quality = VideoQuality::Release;
     std::optional<std::string> track;  // else the show's, found where the show finds it
 };
 
