@@ -411,23 +411,36 @@ TEST(CaptureOptions, Defaults) {
 
 // The time left follows what the frames ahead cost, not the rate so far: a cheap start does not make a heavy
 // end look short.
-TEST(TimeLeft, WeighsTheFramesAheadByTheirSlotsProbe) {
-    // 5.333 s is the first threshold: frames 0-1 (5.2, 5.3 s) in the first slot, 2-3 in the second.
+TEST(TimeLeft, WeighsTheFramesAheadByTheirProbes) {
+    // At 10 frames/s from 4.9 s: the schedule changes scene at 5.333 s, which is also where bar 2 begins:
+    // frames 0-4, then 5-7.
     std::vector<double> probed;
-    const std::vector<double> costs = ProbeFrameCosts(5.2, 10, 4, [&](double time) {
+    const std::vector<double> costs = ProbeFrameCosts(4.9, 10, 8, [&](double time) {
         probed.push_back(time);
         return time < 5.333 ? 0.1 : 1.0;
     });
-    EXPECT_EQ(costs, (std::vector<double>{0.1, 0.1, 1.0, 1.0}));
-    ASSERT_EQ(probed.size(), 2u) << "one probe a slot";
-    EXPECT_DOUBLE_EQ(probed[1], 5.4);
-    const TimeLeft left(costs);
-    // The first two frames drew twice as slowly as probed: the rest will too.
-    EXPECT_NEAR(left.Seconds(2, 0.4, 0.0), 4.0, 1e-9);
+    EXPECT_EQ(costs, (std::vector<double>{0.1, 0.1, 0.1, 0.1, 0.1, 1.0, 1.0, 1.0}));
+    ASSERT_EQ(probed.size(), 2u) << "one probe a piece";
+    EXPECT_NEAR(probed[0], 5.1, 1e-9) << "the middle frame";
+    EXPECT_NEAR(probed[1], 5.5, 1e-9);
+    EXPECT_EQ(ProbeFrameCosts(7.9, 10, 3, [](double) { return 1.0; }).size(), 3u);
+    int bars = 0;
+    ProbeFrameCosts(7.9, 10, 3, [&](double) { return ++bars; });
+    EXPECT_EQ(bars, 2) << "a new bar at 8 s is a new piece";
+
+    TimeLeft left(costs);
+    EXPECT_NEAR(left.Seconds(0.0), 3.5, 1e-9) << "before any frame, the probes as they are";
+    // The first frames drew twice as slowly as probed: the rest will too.
+    for (int n = 0; n < 5; ++n) left.Drawn(0.2);
+    EXPECT_NEAR(left.Seconds(0.0), 6.0, 1e-9);
     // A sink slower than the drawing sets the pace of the frames that draw faster than it.
-    EXPECT_NEAR(left.Seconds(1, 0.2, 0.5), 0.5 + 2.0 + 2.0, 1e-9);
-    EXPECT_EQ(left.Seconds(4, 3.0, 0.1), 0.0);
-    EXPECT_NEAR(left.Seconds(0, 0.0, 0.0), 2.2, 1e-9) << "before any frame, the probes as they are";
+    EXPECT_NEAR(left.Seconds(2.5), 7.5, 1e-9);
+    // The pace of the last 30 s of drawing: the machine got three times slower.
+    TimeLeft loaded(std::vector<double>(100, 1.0));
+    for (int n = 0; n < 50; ++n) loaded.Drawn(n < 20 ? 1.0 : 3.0);
+    EXPECT_NEAR(loaded.Seconds(0.0), 150.0, 1e-9);
+    for (int n = 50; n < 100; ++n) loaded.Drawn(1.0);
+    EXPECT_EQ(loaded.Seconds(0.0), 0.0);
 }
 
 }  // namespace

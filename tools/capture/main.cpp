@@ -73,13 +73,14 @@ public:
     ~Progress() {
         if (open_) std::fputc('\n', stderr);
     }
-    // `drawSeconds`: the time the frames done took to draw; `writeSeconds`: a frame's time at the sink.
+    // One more frame done, drawn in `drawSeconds`, while a frame takes `writeSeconds` at the sink.
     void Done(int frames, double drawSeconds, double writeSeconds) {
+        timeLeft_.Drawn(drawSeconds);
         if (!terminal_ && frames < total_ && SecondsSince(lastLine_) < 5.0) return;
         if (terminal_ && frames < total_ && SecondsSince(lastLine_) < 0.2) return;
         lastLine_ = Clock::now();
         const double fps = frames / std::max(SecondsSince(start_), 1e-9);
-        const long left = std::lround(timeLeft_.Seconds(frames, drawSeconds, writeSeconds));
+        const long left = std::lround(timeLeft_.Seconds(writeSeconds));
         std::fprintf(stderr, "%sframe %d of %d, %.1f frames/s, %ld:%02ld left%s", terminal_ ? "\r" : "",
                      frames, total_, fps, left / 60, left % 60, terminal_ && frames < total_ ? "" : "\n");
         open_ = terminal_ && frames < total_;
@@ -196,7 +197,7 @@ int Video(const CaptureOptions& options) {
         return FailVideo(error);
     }
 
-    // One frame of every slot of the span first, each timed after a frame that has built its scene's
+    // One frame of every piece of the span first, each timed after a frame that has built its scene's
     // program, for the time left.
     std::vector<uint8_t> scratch(static_cast<size_t>(options.width) * options.height * 4);
     std::array<bool, kSceneCount> built{};
@@ -219,7 +220,6 @@ int Video(const CaptureOptions& options) {
     {
         Progress progress(options.frames, std::move(timeLeft));
         FrameWriter writer(*sink, options.width, options.height);
-        double drawing = 0.0;
         for (int n = 0; n < options.frames && StopSignal() == 0; ++n) {
             std::vector<uint8_t>* frame = writer.Acquire();
             if (frame == nullptr) break;
@@ -227,7 +227,7 @@ int Video(const CaptureOptions& options) {
             const double time = options.from + static_cast<double>(n) / options.fps;
             renderer->Draw(ScheduledScene(time), time, track->At(time));
             renderer->Read(frame->data());
-            drawing += SecondsSince(start);
+            const double drawing = SecondsSince(start);
             writer.Submit(frame);
             progress.Done(n + 1, drawing, writer.WriteSeconds());
         }

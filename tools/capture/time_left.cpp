@@ -1,8 +1,11 @@
 #include "tools/capture/time_left.h"
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
+#include <utility>
 
+#include "scenes/scene.h"
 #include "scenes/scene_schedule.h"
 
 namespace {
@@ -14,33 +17,37 @@ size_t Slot(double time) {
     return static_cast<size_t>(row - std::begin(SceneSchedule));
 }
 
+// The piece of the show that holds `time`: its slot of the schedule and its bar.
+std::pair<size_t, double> Piece(double time) {
+    return {Slot(time), std::floor(time / kSceneTime)};
+}
+
+// The drawing of the last this many seconds sets the pace.
+constexpr double kRecentSeconds = 30.0;
+
 }  // namespace
 
 std::vector<double> ProbeFrameCosts(double from, int fps, int frames,
                                     const std::function<double(double)>& probe) {
     std::vector<double> costs(static_cast<size_t>(std::max(frames, 0)));
-    size_t slot = static_cast<size_t>(-1);
-    double cost = 0.0;
-    for (size_t n = 0; n < costs.size(); ++n) {
-        const double time = from + static_cast<double>(n) / fps;
-        if (Slot(time) != slot) {
-            slot = Slot(time);
-            cost = probe(time);
-        }
-        costs[n] = cost;
+    const auto time = [&](size_t n) { return from + static_cast<double>(n) / fps; };
+    for (size_t first = 0, end; first < costs.size(); first = end) {
+        for (end = first + 1; end < costs.size() && Piece(time(end)) == Piece(time(first));) ++end;
+        std::fill(costs.begin() + first, costs.begin() + end, probe(time((first + end - 1) / 2)));
     }
     return costs;
 }
 
-TimeLeft::TimeLeft(std::vector<double> costs) : costs_(std::move(costs)), drawn_(costs_.size() + 1, 0.0) {
-    for (size_t n = 0; n < costs_.size(); ++n) drawn_[n + 1] = drawn_[n] + costs_[n];
-}
-
-double TimeLeft::Seconds(int done, double drawSeconds, double writeSeconds) const {
-    const size_t first = std::min(static_cast<size_t>(std::max(done, 0)), costs_.size());
-    // Drawing took `scale` times what the probes said (a probe at the same time of a slot would say 1).
-    const double scale = drawn_[first] > 0.0 ? drawSeconds / drawn_[first] : 1.0;
+double TimeLeft::Seconds(double writeSeconds) const {
+    const size_t done = std::min(drawn_.size(), costs_.size());
+    // The recent frames took `scale` times what their probes said.
+    double took = 0.0, probed = 0.0;
+    for (size_t n = done; n > 0 && took < kRecentSeconds; --n) {
+        took += drawn_[n - 1];
+        probed += costs_[n - 1];
+    }
+    const double scale = probed > 0.0 ? took / probed : 1.0;
     double left = 0.0;
-    for (size_t n = first; n < costs_.size(); ++n) left += std::max(costs_[n] * scale, writeSeconds);
+    for (size_t n = done; n < costs_.size(); ++n) left += std::max(costs_[n] * scale, writeSeconds);
     return left;
 }

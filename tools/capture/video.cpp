@@ -144,10 +144,11 @@ std::vector<std::string> EncodeArgs(const std::string& frames, const std::string
         "-ss", std::to_string(s.from), "-t", length, "-i", "file:" + track, "-map", "0:v:0", "-map", "1:a:0",
         // RGB to 4:2:0 with the BT.709 matrix in limited range, tagged as such, so that players decode the
         // colours the frames have.
-        "-vf", "scale=out_color_matrix=bt709:out_range=tv:flags=accurate_rnd+full_chroma_int+bicubic,format=yuv420p", "-colorspace", "bt709",
-        "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv", "-c:v", "libx264",
-        "-preset", release ? "slow" : "veryfast", "-crf", release ? "18" : "23", "-af", "apad", "-c:a", "aac",
-        "-b:a", release ? "256k" : "128k", "-t", length};
+        "-vf",
+        "scale=out_color_matrix=bt709:out_range=tv:flags=accurate_rnd+full_chroma_int+bicubic,format=yuv420p",
+        "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv",
+        "-c:v", "libx264", "-preset", release ? "slow" : "veryfast", "-crf", release ? "18" : "23", "-af",
+        "apad", "-c:a", "aac", "-b:a", release ? "256k" : "128k", "-t", length};
     args.insert(args.end(), output);
     return args;
 }
