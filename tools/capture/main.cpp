@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "scenes/scene_schedule.h"
@@ -197,22 +198,23 @@ int Video(const CaptureOptions& options) {
         return FailVideo(error);
     }
 
-    // One frame of every piece of the span first, each timed after a frame that has built its scene's
-    // program, for the time left.
+    // One frame of every piece of the span first, for the time left: after a frame that builds its scene's
+    // program, timed once, or a few times over for the quick ones, whose single times are the noisiest.
     std::vector<uint8_t> scratch(static_cast<size_t>(options.width) * options.height * 4);
     std::array<bool, kSceneCount> built{};
+    const auto draw = [&](SceneId scene, double time) {
+        renderer->Draw(scene, time, track->At(time));
+        renderer->Read(scratch.data());
+    };
     const auto probe = [&](double time) {
         const SceneId scene = ScheduledScene(time);
-        for (bool timed : {false, true}) {
-            if (!timed && built[static_cast<size_t>(scene)]) continue;
-            if (StopSignal() != 0) return 0.0;
-            const Clock::time_point start = Clock::now();
-            renderer->Draw(scene, time, track->At(time));
-            renderer->Read(scratch.data());
-            built[static_cast<size_t>(scene)] = true;
-            if (timed) return SecondsSince(start);
-        }
-        return 0.0;
+        if (!std::exchange(built[static_cast<size_t>(scene)], true)) draw(scene, time);
+        const Clock::time_point start = Clock::now();
+        int draws = 0;
+        do {
+            draw(scene, time);
+        } while (++draws < 5 && SecondsSince(start) < 0.05 && StopSignal() == 0);
+        return SecondsSince(start) / draws;
     };
     TimeLeft timeLeft(ProbeFrameCosts(options.from, options.fps, options.frames, probe));
 
