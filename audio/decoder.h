@@ -24,6 +24,13 @@ public:
     virtual int64_t Read(float* out, int64_t frames, std::string& error) = 0;
 };
 
+// No track has more: a header that declares more lies, and the memory sized from it would run to gigabytes.
+constexpr int kMaxSampleRate = 768000;
+constexpr int kMaxChannels = 32;
+
+// Why frames of `channels` channels at `rate` cannot be played (none, or more than any track has), or empty.
+std::string FormatProblem(int channels, int rate);
+
 // What opening a track hands back: a decoder at its first frame, or why there is none.
 struct OpenResult {
     std::unique_ptr<Decoder> decoder;  // null on failure
@@ -35,8 +42,10 @@ struct OpenResult {
 // The frames of a track in memory, read in order.
 std::unique_ptr<Decoder> MemoryDecoder(std::shared_ptr<const DecodedTrack> track);
 
-// Reads an opened track into memory, at most `maxFrames` of it. A track that turns bad keeps what decoded,
-// with the last thing that went wrong in `error`; one with no frames at all is a failure.
-DecodeResult DecodeAll(OpenResult opened, int64_t maxFrames = std::numeric_limits<int64_t>::max());
+// Reads an opened track into memory from `firstFrame` on (the frames before are decoded and let go), at most
+// `maxFrames` of it. A track that turns bad keeps what decoded, with the last thing that went wrong in
+// `error`; one with no frames at all is a failure.
+DecodeResult DecodeAll(OpenResult opened, int64_t maxFrames = std::numeric_limits<int64_t>::max(),
+                       int64_t firstFrame = 0);
 
 }  // namespace audio

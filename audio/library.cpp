@@ -41,10 +41,8 @@ std::shared_ptr<TrackStream> OpenStream(const std::function<OpenResult()>& open,
             error = std::move(opened.error);
             return nullptr;
         }
-        if (opened.decoder->Channels() <= 0 || opened.decoder->SampleRate() <= 0) {
-            error = "no audio format";
-            return nullptr;
-        }
+        error = FormatProblem(opened.decoder->Channels(), opened.decoder->SampleRate());
+        if (!error.empty()) return nullptr;
         return std::make_shared<TrackStream>(std::move(opened.decoder), name);
     } catch (const std::bad_alloc&) {
         error = "out of memory";

@@ -143,8 +143,7 @@ void Mixer::MixInto(const Channel& channel, int64_t offset, float* stereo, int f
         stereo[2 * i] += s.left;
         stereo[2 * i + 1] += s.right;
     }
-    const auto history = static_cast<int64_t>(TrackStream::kHistorySeconds * rate);
-    stream.Release(first - history);
+    stream.Release(first - stream.HistoryFrames());
 }
 
 }  // namespace audio

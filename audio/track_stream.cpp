@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <system_error>
 #include <utility>
 
 namespace audio {
@@ -10,8 +11,17 @@ namespace {
 
 constexpr int64_t kBlockFrames = 4096;  // decoded at a time, outside the lock
 
-int64_t Seconds(double seconds, int rate) {
+constexpr int64_t Seconds(double seconds, int rate) {
     return static_cast<int64_t>(seconds * rate);
+}
+
+// Even the largest format keeps what playback waits for before it starts.
+static_assert(Seconds(TrackStream::kStartSeconds, kMaxSampleRate) + kBlockFrames <=
+              static_cast<int64_t>(TrackStream::kMaxRingBytes / (sizeof(float) * kMaxChannels)));
+
+int64_t RingFrames(int rate, int channels) {
+    return std::min(Seconds(TrackStream::kAheadSeconds + TrackStream::kHistorySeconds, rate) + kBlockFrames,
+                    static_cast<int64_t>(TrackStream::kMaxRingBytes / (sizeof(float) * channels)));
 }
 
 }  // namespace
@@ -21,13 +31,19 @@ TrackStream::TrackStream(std::unique_ptr<Decoder> decoder, std::string name)
       name_(std::move(name)),
       channels_(decoder_->Channels()),
       rate_(decoder_->SampleRate()),
-      capacity_(Seconds(kAheadSeconds + kHistorySeconds, rate_) + kBlockFrames),
-      ring_(static_cast<size_t>(capacity_ * channels_))
+      capacity_(RingFrames(rate_, channels_)),
+      // The history's share of the ring, as in a ring of full length.
+      history_(
+          std::min(Seconds(kHistorySeconds, rate_),
+                   static_cast<int64_t>(capacity_ * kHistorySeconds / (kAheadSeconds + kHistorySeconds)))),
+      ring_(static_cast<size_t>(capacity_ * channels_)) {
 #ifndef __EMSCRIPTEN__
-      ,
-      thread_([this] { Run(); })
+    try {
+        thread_ = std::thread([this] { Run(); });
+    } catch (const std::system_error& e) {
+        throw std::system_error(e.code(), "no decoding thread could be started");
+    }
 #endif
-{
 }
 
 #ifdef __EMSCRIPTEN__

@@ -22,9 +22,13 @@ public:
     static constexpr double kHistorySeconds = 1.0;  // kept behind the frames mixed, for the spectrum
     static constexpr double kStartSeconds = 0.5;    // decoded before playback starts
 
-    // Starts decoding `decoder` (which must hold at least one channel at a positive rate). `name` names the
-    // track in the one line written to standard error when it turns bad or memory runs out. Throws
-    // std::system_error when no thread can be started, std::bad_alloc when the ring cannot be had.
+    // The ring never takes more, whatever the format: a format that would need more keeps less time in it.
+    static constexpr size_t kMaxRingBytes = size_t{64} << 20;
+
+    // Starts decoding `decoder` (whose format FormatProblem accepts). `name` names the track in the one line
+    // written to standard error when it turns bad or memory runs out. Throws std::system_error (saying that
+    // no decoding thread could be started) when no thread can be started, std::bad_alloc when the ring
+    // cannot be had.
     TrackStream(std::unique_ptr<Decoder> decoder, std::string name);
     // Stops the decoding thread and waits for it.
     ~TrackStream();
@@ -33,6 +37,8 @@ public:
 
     int Channels() const { return channels_; }
     int SampleRate() const { return rate_; }
+    // The frames kept behind those mixed, for the spectrum: kHistorySeconds, or less in a ring at its cap.
+    int64_t HistoryFrames() const { return history_; }
 
     // Waits until `frames` frames from the start have been decoded, or the track has ended, or `limit` has
     // passed.
@@ -58,6 +64,7 @@ private:
     const std::string name_;
     const int channels_, rate_;
     const int64_t capacity_;  // frames in the ring
+    const int64_t history_;
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;

@@ -1,6 +1,7 @@
 // The show: one window, one track, twelve scenes. Takes no command line.
 #include "audio/system_audio.h"
 #include "demo/main_window.h"
+#include "platform/standard_streams.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 }
 #else
 int main() {
+    OpenStandardStreams();
     return RunShow();
 }
 #endif

@@ -18,6 +18,9 @@
 namespace audio {
 namespace {
 
+// A module is read whole: no real one comes near this.
+constexpr off_t kMaxModuleBytes = off_t{64} << 20;
+
 // libsndfile decodes MP3 with libmpg123, which writes its notes straight to standard error. The library
 // reports a track it cannot open in one line of its own, so standard error is muted while libsndfile opens
 // a file (MP3 is then decoded by libmpg123 directly, quietly).
@@ -113,6 +116,8 @@ private:
 
 // MPEG audio decoded as libsndfile decodes it (float, gapless), but without libmpg123's notes on standard
 // error. Decoding stops at damaged data: what lies beyond it could pass for frames of another format, noise.
+// Streams joined end to end play one after the other while their rate and channels stay those of the first;
+// decoding stops where they change.
 class Mpg123Decoder final : public Decoder {
 public:
     static OpenResult Open(Fd fd) {
@@ -121,10 +126,8 @@ public:
         if (handle == nullptr) return OpenResult::Failure(mpg123_plain_strerror(code));
         auto decoder = std::unique_ptr<Mpg123Decoder>(new Mpg123Decoder(std::move(fd), handle));
         mpg123_param(handle, MPG123_REMOVE_FLAGS, MPG123_AUTO_RESAMPLE, 0.0);
-        mpg123_param(
-            handle, MPG123_ADD_FLAGS,
-            MPG123_QUIET | MPG123_FORCE_FLOAT | MPG123_GAPLESS | MPG123_NO_FRANKENSTEIN | MPG123_NO_RESYNC,
-            0.0);
+        mpg123_param(handle, MPG123_ADD_FLAGS,
+                     MPG123_QUIET | MPG123_FORCE_FLOAT | MPG123_GAPLESS | MPG123_NO_RESYNC, 0.0);
         long rate = 0;
         int channels = 0, encoding = 0;
         if (lseek(decoder->fd_.get(), 0, SEEK_SET) != 0 ||
@@ -132,10 +135,13 @@ public:
             mpg123_getformat(handle, &rate, &channels, &encoding) != MPG123_OK) {
             return OpenResult::Failure(mpg123_strerror(handle));
         }
+        // Every rate and channel count is taken as it is, so that a change shows as a new format.
         mpg123_format_none(handle);
-        if (mpg123_format(handle, rate, channels, MPG123_ENC_FLOAT_32) != MPG123_OK) {
-            return OpenResult::Failure(mpg123_strerror(handle));
-        }
+        const long* rates = nullptr;
+        size_t count = 0;
+        mpg123_rates(&rates, &count);
+        for (size_t i = 0; i < count; ++i)
+            mpg123_format(handle, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
         decoder->rate_ = static_cast<int>(rate);
         decoder->channels_ = channels == MPG123_STEREO ? 2 : 1;
         return {std::move(decoder), {}};
@@ -155,9 +161,18 @@ public:
             const int result = mpg123_read(handle_, out + got * channels_,
                                            static_cast<size_t>(frames - got) * frameBytes, &bytes);
             got += static_cast<int64_t>(bytes / frameBytes);
-            if (result == MPG123_OK || result == MPG123_NEW_FORMAT) continue;
+            if (result == MPG123_OK) continue;
+            if (result == MPG123_NEW_FORMAT) {
+                long rate = 0;
+                int channels = 0, encoding = 0;
+                mpg123_getformat(handle_, &rate, &channels, &encoding);
+                if (rate == rate_ && channels == channels_) continue;
+                error = "decoding stopped: the next stream is " + std::to_string(rate) + " Hz " +
+                        (channels == 1 ? "mono" : "stereo");
+            } else if (result != MPG123_DONE) {
+                error = std::string("decoding stopped: ") + mpg123_strerror(handle_);
+            }
             done_ = true;
-            if (result != MPG123_DONE) error = std::string("decoding stopped: ") + mpg123_strerror(handle_);
         }
         return got;
     }
@@ -237,6 +252,10 @@ OpenResult OpenModule(const char* path, int rate) {
                                        static_cast<std::uint64_t>(size)) ==
             openmpt::probe_file_header_result_failure) {
             return OpenResult::Failure("not a module format it knows");
+        }
+        if (size > kMaxModuleBytes) {
+            return OpenResult::Failure(std::to_string(size >> 20) + " MiB, more than any module (at most " +
+                                       std::to_string(kMaxModuleBytes >> 20) + " MiB)");
         }
         data.resize(static_cast<size_t>(size));
         for (size_t done = 0; done < data.size(); done += static_cast<size_t>(got)) {

@@ -32,20 +32,17 @@ public:
         want.channels = 2;
         want.samples = kBufferFrames;
         want.callback = [](void* self, Uint8* stream, int bytes) {
-            auto* output = static_cast<SdlOutput*>(self);
-            // The buffer handed over at the last callback is the one being heard now.
-            output->render_(reinterpret_cast<float*>(stream), bytes / static_cast<int>(2 * sizeof(float)),
-                            output->queued_);
+            // The buffer handed over at the last callback, the size of this one, is the one being heard now.
+            const int frames = bytes / static_cast<int>(2 * sizeof(float));
+            static_cast<SdlOutput*>(self)->render_(reinterpret_cast<float*>(stream), frames, frames);
         };
         want.userdata = this;
         // No changes allowed: SDL converts to whatever the hardware wants.
-        SDL_AudioSpec obtained{};
-        id_ = SDL_OpenAudioDevice(nullptr, 0, &want, &obtained, 0);
+        id_ = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
         if (id_ == 0) {
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
             return false;
         }
-        queued_ = obtained.samples;
         static const bool handlerRegistered = std::atexit(CloseAtExit) == 0;
         (void)handlerRegistered;
         openDevice = id_;
@@ -64,8 +61,7 @@ public:
 
 private:
     SDL_AudioDeviceID id_ = 0;
-    Render render_;
-    int queued_ = 0;  // SDL's buffer, in frames
+    Render render_;  // set before the device's thread starts, and only read by it
 };
 
 }  // namespace

@@ -9,7 +9,8 @@ namespace audio {
 
 // The default SDL audio device at kDeviceRate, stereo float; only one is open at a time in the process.
 // While one is open, an exit handler closes it, so that the audio thread has stopped before exit handlers
-// and static destruction run. Each callback reports SDL's own buffer (the obtained size) as still queued.
+// and static destruction run. Each callback reports SDL's own buffer (the size of the one it fills, as asked)
+// as still queued.
 std::unique_ptr<OutputDevice> MakeSdlOutput();
 
 // Any format libsndfile reads (WAV, FLAC, Ogg Vorbis, MP3, ...), found from the content, read as float

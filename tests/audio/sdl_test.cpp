@@ -2,6 +2,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -316,6 +317,135 @@ TEST_F(SdlAudioTest, DamagedHugeAndBlockingTracks) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               Path("fifo.mp3") +
                   ": cannot play: not a stream (not a regular file), not a module (not a regular file)\n");
+}
+
+// Headers that declare more than any track has are refused before memory is sized from them; a format at the
+// limits plays from a ring of bounded size; a module file is not read whole past a size. The process's own
+// peak stays far below what the headers ask for (gigabytes without the limits).
+TEST_F(SdlAudioTest, HeadersThatLie) {
+    // A 16-bit mono WAV of 131072 samples of a tone whose header is then made to say `channels` at `rate`.
+    const auto lyingWav = [&](const std::string& name, int channels, int rate) {
+        std::vector<float> tone(131072);
+        for (size_t f = 0; f < tone.size(); ++f) tone[f] = Tone(static_cast<int64_t>(f));
+        WriteSound(Path(name), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, tone);
+        std::fstream file(Path(name), std::ios::binary | std::ios::in | std::ios::out);
+        const auto put = [&](std::streamoff at, uint32_t value, int bytes) {
+            file.seekp(at);
+            for (int b = 0; b < bytes; ++b) file.put(static_cast<char>(value >> (8 * b)));
+        };
+        put(22, static_cast<uint32_t>(channels), 2);
+        put(24, static_cast<uint32_t>(rate), 4);
+        put(28, static_cast<uint32_t>(rate * channels * 2), 4);
+        put(32, static_cast<uint32_t>(channels * 2), 2);
+    };
+    lyingWav("rate.wav", 1, 67152964);  // 44100 with one bit flipped
+    lyingWav("channels.wav", 1024, 192000);
+    lyingWav("limits.wav", kMaxChannels, kMaxSampleRate);
+    std::vector<unsigned char> module = TinyMod();
+    WriteBytes(Path("padded.mod"), module);
+    fs::resize_file(Path("padded.mod"), 1ull << 30);  // sparse: a gigabyte that takes no disk
+
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const int64_t before = StatusKb("VmRSS");
+    Library library(SdlPlatform());
+    for (const auto& [name, says] : {std::pair{"rate.wav", "a rate of 67152964 Hz, beyond any track's"},
+                                     {"channels.wav", "1024 channels, beyond any track's"}}) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(library.StreamCreateFile(false, Path(name).c_str(), 0, 0, 0), 0u);
+        EXPECT_EQ(library.MusicLoad(false, Path(name).c_str(), 0, 0, kMusicRamp, 1), 0u);
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find(std::string(": cannot play: not a stream (") + says + ")"), std::string::npos)
+            << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    }
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(library.MusicLoad(false, Path("padded.mod").c_str(), 0, 0, kMusicRamp, 1), 0u);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              Path("padded.mod") +
+                  ": cannot play: not a module (1024 MiB, more than any module (at most 64 MiB))\n");
+    EXPECT_FALSE(DecodeStream(Path("rate.wav").c_str()).track);
+    EXPECT_LT(StatusKb("VmHWM") - before, 16 * 1024) << "kB above what the process held before";
+
+    // At the limits, 32 channels at 768 kHz: a ring of four seconds would take 393 MB.
+    const Handle limits = library.StreamCreateFile(false, Path("limits.wav").c_str(), 0, 0, 0);
+    ASSERT_NE(limits, 0u);
+    EXPECT_TRUE(library.ChannelPlay(limits, false));
+    EXPECT_LT(StatusKb("VmHWM") - before, 96 * 1024) << "kB above what the process held before";
+}
+
+// MP3 streams joined end to end play one after another; where the rate or the channels change, decoding
+// stops with one line.
+TEST_F(SdlAudioTest, JoinedAndChangingMp3Streams) {
+    const auto toneMp3 = [&](const std::string& name, int rate, int channels, int bin) {
+        std::vector<float> samples;
+        for (int64_t f = 0; f < 3 * rate; ++f) {
+            const auto value =
+                static_cast<float>(0.5 * std::sin(2.0 * std::numbers::pi * bin * f / kFftSize));
+            samples.insert(samples.end(), static_cast<size_t>(channels), value);
+        }
+        WriteSound(Path(name), SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, rate, channels, samples);
+        std::ifstream in(Path(name), std::ios::binary);
+        return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::vector<unsigned char> first = toneMp3("1.mp3", 44100, 2, 30),
+                                     second = toneMp3("2.mp3", 44100, 2, 60),
+                                     third = toneMp3("3.mp3", 44100, 2, 90),
+                                     mono = toneMp3("4.mp3", 22050, 1, 60);
+    std::vector<unsigned char> joined = first, changing = first;
+    joined.insert(joined.end(), second.begin(), second.end());
+    joined.insert(joined.end(), third.begin(), third.end());
+    changing.insert(changing.end(), mono.begin(), mono.end());
+    WriteBytes(Path("joined.mp3"), joined);
+    WriteBytes(Path("changing.mp3"), changing);
+
+    const auto play = [&](const std::string& name, std::string& said) {
+        OpenResult opened = OpenStream(Path(name).c_str());
+        EXPECT_TRUE(opened.decoder) << opened.error;
+        if (!opened.decoder) return DecodedTrack{};
+        testing::internal::CaptureStderr();
+        DecodedTrack track{{}, opened.decoder->Channels(), opened.decoder->SampleRate()};
+        {
+            TrackStream stream(std::move(opened.decoder), Path(name));
+            track.samples = ReadThrough(stream, 4096);
+        }
+        said = testing::internal::GetCapturedStderr();
+        return track;
+    };
+    std::string said;
+    const DecodedTrack whole = play("joined.mp3", said);
+    EXPECT_EQ(said, "");
+    EXPECT_GT(whole.Frames(), 9 * 44100 - 4096);
+    std::vector<float> bins(kSpectrumBins);
+    for (const auto& [second, bin] : {std::pair{1.5, 30}, {4.5, 60}, {7.5, 90}}) {
+        Spectrum(whole, static_cast<int64_t>(second * 44100), bins.data());
+        EXPECT_EQ(std::max_element(bins.begin(), bins.end()) - bins.begin(), bin) << second << " s";
+    }
+
+    const DecodedTrack cut = play("changing.mp3", said);
+    EXPECT_NEAR(cut.Frames(), 3 * 44100, 8192);
+    EXPECT_EQ(said.rfind(Path("changing.mp3") + ": at 3.", 0), 0u) << said;
+    EXPECT_NE(said.find("decoding stopped: the next stream is 22050 Hz mono"), std::string::npos) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+}
+
+// A decoding thread that cannot start is named as the reason a track cannot play.
+TEST_F(SdlAudioTest, ThreadThatCannotStartIsSaid) {
+    WriteSound(Path("small.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, std::vector<float>(8000, 0.25f));
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            // Room for the ring and little more: no thread's stack fits.
+            rlimit room{};
+            room.rlim_cur = static_cast<rlim_t>(StatusKb("VmSize") + 1536) * 1024;
+            room.rlim_max = RLIM_INFINITY;
+            setrlimit(RLIMIT_AS, &room);
+            Library library(SdlPlatform());
+            const bool opened = library.StreamCreateFile(false, Path("small.wav").c_str(), 0, 0, 0) != 0 ||
+                                library.MusicLoad(false, Path("small.wav").c_str(), 0, 0, kMusicRamp, 1) != 0;
+            std::exit(opened ? 1 : 0);
+        },
+        testing::ExitedWithCode(0),
+        "small.wav: cannot play: not a stream \\(no decoding thread could be started: ");
 }
 
 TEST_F(SdlAudioTest, InitFailsWithoutAnAudioDriver) {

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,25 @@ protected:
         const std::string command = "ffprobe -v error " + options + " -of default=noprint_wrappers=1 '" +
                                     (dir_ / "show.mp4").string() + "' >'" + probe.string() + "'";
         return std::system(command.c_str()) == 0 ? ReadFile(probe) : std::string();
+    }
+    // Waits until the partial file of `output` holds at least `bytes` bytes.
+    void AwaitPartial(const std::string& output, uintmax_t bytes) {
+        const int watch = inotify_init1(IN_CLOEXEC);
+        inotify_add_watch(watch, dir_.c_str(), IN_CREATE | IN_MODIFY);
+        const auto size = [&]() -> std::optional<uintmax_t> {
+            for (const auto& entry : fs::directory_iterator(dir_)) {
+                std::error_code gone;
+                const uintmax_t size = entry.file_size(gone);
+                if (entry.path().filename().string().rfind(output + ".part", 0) == 0 && !gone) return size;
+            }
+            return std::nullopt;
+        };
+        for (pollfd ready{watch, POLLIN, 0}; size().value_or(0) < bytes || !size();) {
+            ASSERT_EQ(poll(&ready, 1, 60000), 1) << "no " << output << " under way";
+            char events[4096];
+            ASSERT_GT(read(watch, events, sizeof events), 0);
+        }
+        close(watch);
     }
     std::vector<std::string> Files() const {
         std::vector<std::string> names;
@@ -268,6 +288,10 @@ TEST_F(CaptureTool, ErrorsSayWhatIsWrongAndLeaveNothingBehind) {
         // Refused by ffmpeg, which says why, before a frame is drawn.
         {"video --size 16384x16384 --to 0.1 --track track.wav --output x.mp4", 1, "is invalid"},
         {"video --size 64x36 --to 0.1 --track track.wav --frames no/such/frames", 1, "no/such/frames"},
+        // The output is made before anything is drawn or tried: its folder is named first.
+        {"still --time 1 --size 100000x10 --output no/such/dir/x.png", 1, "no/such/dir/x.png: No such file"},
+        {"video --size 16384x16384 --to 0.1 --track track.wav --output no/such/dir/x.mp4", 1,
+         "no/such/dir/x.mp4: No such file"},
     };
     for (const auto& c : cases) {
         const Outcome run = Capture(c.args);
@@ -327,6 +351,18 @@ TEST_F(CaptureTool, ErrorsSayWhatIsWrongAndLeaveNothingBehind) {
     const Outcome names = Capture("video --size 64x36 --fps 8 --to 0.5 --track pipe:0 --output -x.mp4");
     EXPECT_EQ(names.code, 0) << names.err;
     EXPECT_EQ(Files(), (std::vector<std::string>{"-x.mp4", "pipe:0"})) << names.err;
+
+    // Files under the names partial outputs once had are the user's: a failed run and a finished one leave
+    // them as they are.
+    for (const char* name : {"x.mp4.part", "x.png.part"}) std::ofstream(dir_ / name) << "precious";
+    EXPECT_EQ(Capture("video --size 64x36 --fps 8 --to 1 --track track.wav --output x.mp4", fullDisk).code,
+              1);
+    EXPECT_EQ(Capture("video --size 64x36 --fps 8 --to 0.25 --track track.wav --output x.mp4").code, 0);
+    EXPECT_EQ(Capture("still --time 1 --size 64x36 --output x.png").code, 0);
+    EXPECT_EQ(ReadFile(dir_ / "x.mp4.part"), "precious");
+    EXPECT_EQ(ReadFile(dir_ / "x.png.part"), "precious");
+    EXPECT_EQ(Files(),
+              (std::vector<std::string>{"-x.mp4", "pipe:0", "x.mp4", "x.mp4.part", "x.png", "x.png.part"}));
 }
 
 // A signal mid-video stops ffmpeg and leaves nothing, with the shell's exit code for it.
@@ -343,16 +379,7 @@ TEST_F(CaptureTool, SignalsMidVideoLeaveNothing) {
             _exit(98);
         }
         // Under way once ffmpeg has written the start of the video.
-        const int watch = inotify_init1(IN_CLOEXEC);
-        inotify_add_watch(watch, dir_.c_str(), IN_CREATE | IN_MODIFY);
-        const fs::path part = dir_ / "x.mp4.part";
-        std::error_code missing;
-        for (pollfd ready{watch, POLLIN, 0}; fs::file_size(part, missing) == 0 || missing;) {
-            ASSERT_EQ(poll(&ready, 1, 60000), 1) << "no video under way";
-            char events[4096];
-            ASSERT_GT(read(watch, events, sizeof events), 0);
-        }
-        close(watch);
+        AwaitPartial("x.mp4", 1);
         kill(pid, signal);
         int status = 0;
         ASSERT_EQ(waitpid(pid, &status, 0), pid);
@@ -367,6 +394,46 @@ TEST_F(CaptureTool, SignalsMidVideoLeaveNothing) {
             EXPECT_NE(fs::read_symlink(process.path() / "cwd", gone), dir_) << process.path();
         }
     }
+
+    // A still made at a size that takes a while to draw, stopped once its output is under way.
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (chdir(dir_.c_str()) != 0 || !std::freopen("/dev/null", "w", stderr)) _exit(99);
+        execl(CAPTURE_TOOL, CAPTURE_TOOL, "still", "--time", "70", "--size", "4096x4096", "--levels", "1,1,1",
+              "--output", "x.png", nullptr);
+        _exit(98);
+    }
+    AwaitPartial("x.png", 0);
+    kill(pid, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_TRUE(Files().empty());
+}
+
+// The levels late in a long track, as a still takes them: the same as those of the whole decoding, from
+// memory that holds their window only (the decoded 115 s before it would take 40 MB).
+TEST_F(CaptureTool, LevelsLateInALongTrackKeepOnlyTheirWindow) {
+    MakeTrack(120.0);
+    const std::string track = (dir_ / "track.wav").string();
+    const auto peakKb = [] {
+        std::ifstream status("/proc/self/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind("VmHWM:", 0) == 0) return std::stoll(line.substr(6));
+        }
+        return -1ll;
+    };
+    std::string error;
+    std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
+    const long long before = peakKb();
+    const std::unique_ptr<TrackLevels> late = TrackLevels::Open(track, error, 115.0, 115.0);
+    ASSERT_NE(late, nullptr) << error;
+    EXPECT_LT(peakKb() - before, 8 * 1024) << "kB above what the process held before";
+    const std::unique_ptr<TrackLevels> whole = TrackLevels::Open(track, error);
+    ASSERT_NE(whole, nullptr) << error;
+    EXPECT_EQ(late->At(115.0), whole->At(115.0));
+    EXPECT_NE(late->At(115.0), (std::array<float, 3>{0.0f, 0.0f, 0.0f}));
 }
 
 TEST(FlipToRgb, TopRowFirstWithoutAlpha) {

@@ -1,13 +1,18 @@
 // The parts of the soundtrack generator that the ear would miss: the band stop that leaves the picture bands
 // to the strokes, the limiter, the MP3 writer's exact length, and the note names of the score.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -153,8 +158,31 @@ TEST(Mp3, DecodesToExactlyTheFramesWritten) {
     EXPECT_NEAR(static_cast<double>(loudest), static_cast<double>(click), 2.0);
 }
 
+// A folder that is not there and a full disk (a file size limit here) are reported, and leave nothing: not
+// their partial file, and not a file of the user's under a name like it.
 TEST(Mp3, ReportsAPathItCannotWrite) {
     EXPECT_NE(WriteMp3("/nonexistent/folder/track.mp3", std::vector<float>(2 * 4410)), "");
+
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("soundtrack_full_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "track.mp3.part") << "precious";
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit full{16384, limit.rlim_max};
+    const auto noted = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &full);
+    const std::string error = WriteMp3((dir / "track.mp3").string(), std::vector<float>(2 * kRate * 5));
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, noted);
+    EXPECT_EQ(error, "File too large");
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        left.push_back(entry.path().filename());
+    EXPECT_EQ(left, std::vector<std::string>{"track.mp3.part"});
+    std::ifstream kept(dir / "track.mp3.part");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "precious");
+    std::filesystem::remove_all(dir);
 }
 
 TEST(Score, ReadsNoteNames) {

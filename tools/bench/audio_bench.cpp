@@ -24,6 +24,7 @@
 
 #include "audio/audio_library.h"
 #include "audio/system_audio.h"
+#include "platform/standard_streams.h"
 
 namespace {
 
@@ -242,6 +243,7 @@ int HourOfSilence(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    OpenStandardStreams();
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "clock" && argc == 3) return ClockRow(argv[2]);
     if (mode == "offset" && argc == 3) return OffsetRow(argv[2]);

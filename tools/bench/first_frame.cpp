@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/standard_streams.h"
 #include "tools/bench/process.h"
 
 namespace {
@@ -48,6 +49,7 @@ bool ClientHasColour(Display* display, Window root) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    OpenStandardStreams();
     if (argc < 3) return Fail("usage: tesselune-first-frame TIMEOUT_SECONDS PROGRAM [ARGUMENT...]");
     const double timeout = std::atof(argv[1]);
     Display* display = XOpenDisplay(nullptr);

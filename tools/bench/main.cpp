@@ -18,6 +18,7 @@
 
 #include "platform/egl/headless_gl.h"
 #include "platform/gl.h"
+#include "platform/standard_streams.h"
 #include "scenes/scene_schedule.h"
 #include "tools/bench/audio_rows.h"
 #include "tools/bench/process.h"
@@ -309,6 +310,7 @@ std::vector<BenchRow> CaptureRows(const Options& options, const LevelsAt& levels
 }  // namespace
 
 int main(int argc, char** argv) {
+    OpenStandardStreams();
     const Options options = ParseOptions(argc, argv);
     std::filesystem::create_directories(options.work);
     // Every program is compiled afresh, as on a first run, rather than taken from earlier runs' cache.

@@ -13,12 +13,14 @@
 #include <utility>
 #include <vector>
 
+#include "platform/standard_streams.h"
 #include "scenes/scene_schedule.h"
 #include "tools/capture/options.h"
 #include "tools/capture/png.h"
 #include "tools/capture/show_renderer.h"
 #include "tools/capture/time_left.h"
 #include "tools/capture/video.h"
+#include "tools/partial_file.h"
 
 namespace {
 
@@ -39,13 +41,18 @@ int FailVideo(const std::string& message) {
 }
 
 int Still(const CaptureOptions& options) {
+    RemovePartialFilesOnSignals();
     std::string error;
+    // The output first: a folder it cannot be written in is found before the frame is drawn.
+    const std::unique_ptr<PartialFile> output = PartialFile::Create(options.output, error);
+    if (output == nullptr) return Fail(options.output + ": " + error);
     std::unique_ptr<ShowRenderer> renderer = ShowRenderer::Create(options.width, options.height, error);
     if (renderer == nullptr) return Fail(error);
     std::array<float, 3> levels = {0.0f, 0.0f, 0.0f};
     if (options.levels) {
         levels = *options.levels;
-    } else if (std::unique_ptr<TrackLevels> track = TrackLevels::Open(*options.track, error, options.time)) {
+    } else if (std::unique_ptr<TrackLevels> track =
+                   TrackLevels::Open(*options.track, error, options.time, options.time)) {
         levels = track->At(options.time);
     } else {
         std::fprintf(stderr, "tesselune-capture: %s; the levels are 0\n", error.c_str());
@@ -55,7 +62,7 @@ int Still(const CaptureOptions& options) {
     std::vector<uint8_t> rgb(static_cast<size_t>(options.width) * options.height * 3);
     renderer->Read(rgba.data());
     FlipToRgb(rgba.data(), options.width, options.height, rgb.data());
-    return WritePng(options.output, rgb.data(), options.width, options.height, error) ? 0 : Fail(error);
+    return WritePng(*output, rgb.data(), options.width, options.height, error) ? 0 : Fail(error);
 }
 
 using Clock = std::chrono::steady_clock;
@@ -178,7 +185,7 @@ int Video(const CaptureOptions& options) {
     CatchStopSignals();
     std::string error;
     std::unique_ptr<TrackLevels> track =
-        TrackLevels::Open(*options.track, error, options.to.value_or(kShowEnd));
+        TrackLevels::Open(*options.track, error, options.from, options.to.value_or(kShowEnd));
     if (track == nullptr) return FailVideo(error);
     // The output first: what ffmpeg refuses is known before a frame is drawn.
     const VideoSpan span{options.width,
@@ -244,6 +251,7 @@ int Video(const CaptureOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    OpenStandardStreams();
     CaptureOptions options;
     std::string error;
     if (argc < 2) {

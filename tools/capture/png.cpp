@@ -3,7 +3,6 @@
 #include <png.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -44,27 +43,25 @@ bool WriteRows(FILE* file, const uint8_t* rgb, int width, int height, PngFailure
 
 }  // namespace
 
-bool WritePng(const std::string& path, const uint8_t* rgb, int width, int height, std::string& error) {
-    const std::string partial = path + ".part";
-    FILE* file = std::fopen(partial.c_str(), "wb");
-    if (file == nullptr) {
-        error = path + ": " + std::strerror(errno);
-        return false;
-    }
+bool WritePng(PartialFile& partial, const uint8_t* rgb, int width, int height, std::string& error) {
     PngFailure failure;
     errno = 0;  // so that a complaint of libpng's own carries no stale reason
-    const bool written = WriteRows(file, rgb, width, height, failure);
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed || std::rename(partial.c_str(), path.c_str()) != 0) {
-        if (!written) {
-            error = path +
-                    ": cannot write the PNG (libpng: " + (failure.text.empty() ? "no memory" : failure.text) +
-                    (failure.error != 0 ? ", " + std::string(std::strerror(failure.error)) : "") + ")";
-        } else {
-            error = path + ": " + std::strerror(errno);
-        }
-        std::remove(partial.c_str());
+    if (!WriteRows(partial.File(), rgb, width, height, failure)) {
+        error = partial.Path() +
+                ": cannot write the PNG (libpng: " + (failure.text.empty() ? "no memory" : failure.text) +
+                (failure.error != 0 ? ", " + std::string(std::strerror(failure.error)) : "") + ")";
         return false;
     }
-    return true;
+    if (partial.Commit(error)) return true;
+    error = partial.Path() + ": " + error;
+    return false;
+}
+
+bool WritePng(const std::string& path, const uint8_t* rgb, int width, int height, std::string& error) {
+    const std::unique_ptr<PartialFile> partial = PartialFile::Create(path, error);
+    if (partial == nullptr) {
+        error = path + ": " + error;
+        return false;
+    }
+    return WritePng(*partial, rgb, width, height, error);
 }

@@ -38,18 +38,23 @@ void ShowRenderer::Draw(SceneId id, double time, const std::array<float, 3>& lev
         [&](double) { return scene.get(); });
 }
 
-std::unique_ptr<TrackLevels> TrackLevels::Open(const std::string& path, std::string& error, double until) {
-    // The frames up to the last spectrum window that starts by `until`.
-    const auto decode = [until](audio::OpenResult opened) {
+std::unique_ptr<TrackLevels> TrackLevels::Open(const std::string& path, std::string& error, double from,
+                                               double until) {
+    // The frames from the spectrum window at `from` to the last one that starts by `until`.
+    int64_t first = 0;
+    const auto decode = [from, until, &first](audio::OpenResult opened) {
         if (!opened.decoder) return audio::DecodeAll(std::move(opened));
-        const double frames =
-            std::ceil(std::max(until, 0.0) * opened.decoder->SampleRate()) + audio::kFftSize;
-        return audio::DecodeAll(std::move(opened), static_cast<int64_t>(std::min(frames, 1e18)));
+        const int rate = opened.decoder->SampleRate();
+        const auto frame = [rate](double time) {
+            return static_cast<int64_t>(std::min(std::floor(std::max(time, 0.0) * rate), 1e18));
+        };
+        first = frame(from);
+        return audio::DecodeAll(std::move(opened), frame(until) + 1 + audio::kFftSize - first, first);
     };
     audio::DecodeResult stream = decode(audio::OpenStream(path.c_str()));
-    if (stream.track) return std::make_unique<TrackLevels>(std::move(stream.track));
+    if (stream.track) return std::make_unique<TrackLevels>(std::move(stream.track), first);
     audio::DecodeResult module = decode(audio::OpenModule(path.c_str(), audio::kDeviceRate));
-    if (module.track) return std::make_unique<TrackLevels>(std::move(module.track));
+    if (module.track) return std::make_unique<TrackLevels>(std::move(module.track), first);
     error = path + ": cannot open the track: not a stream (" + stream.error + "), not a module (" +
             module.error + ")";
     return nullptr;
@@ -59,7 +64,7 @@ std::array<float, 3> TrackLevels::At(double time) const {
     // The frame being played at `time`, in the track's own rate, as the playing position counts it.
     const auto frame = static_cast<int64_t>(std::floor(time * track_->sampleRate));
     float spectrum[audio::kSpectrumBins];
-    audio::Spectrum(*track_, frame, spectrum);
+    audio::Spectrum(*track_, frame - first_, spectrum);
     std::array<float, 3> levels;
     audio::SpectrumLevels(spectrum, levels.data());
     return levels;

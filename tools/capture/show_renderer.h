@@ -33,18 +33,22 @@ private:
 // The spectrum levels of a decoded track as live playback computes them at a music time.
 class TrackLevels {
 public:
-    explicit TrackLevels(std::shared_ptr<const audio::DecodedTrack> track) : track_(std::move(track)) {}
-    // Decodes the track as the show opens it: as a stream, else as a module, and no further than the levels
-    // at `until` need (the show's end unless told otherwise). Null, with the reason, on failure.
-    static std::unique_ptr<TrackLevels> Open(const std::string& path, std::string& error,
+    // `track` holds the frames from `first` on.
+    explicit TrackLevels(std::shared_ptr<const audio::DecodedTrack> track, int64_t first = 0)
+        : track_(std::move(track)), first_(first) {}
+    // Decodes the track as the show opens it: as a stream, else as a module, and keeps only what the levels
+    // from `from` to `until` need (from the start to the show's end unless told otherwise): what comes before
+    // is decoded and let go, what comes after is not decoded. Null, with the reason, on failure.
+    static std::unique_ptr<TrackLevels> Open(const std::string& path, std::string& error, double from = 0.0,
                                              double until = kShowEnd);
 
-    double Seconds() const { return static_cast<double>(track_->Frames()) / track_->sampleRate; }
-    // The levels of the 2048 frames that start at `time`.
+    double Seconds() const { return static_cast<double>(first_ + track_->Frames()) / track_->sampleRate; }
+    // The levels of the 2048 frames that start at `time` (not before `from`).
     std::array<float, 3> At(double time) const;
 
 private:
     std::shared_ptr<const audio::DecodedTrack> track_;
+    int64_t first_;
 };
 
 // An RGBA frame, bottom row first, as RGB with the top row first, as a screenshot shows it.

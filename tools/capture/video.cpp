@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tools/capture/png.h"
+#include "tools/partial_file.h"
 
 extern char** environ;
 
@@ -155,13 +156,12 @@ std::vector<std::string> EncodeArgs(const std::string& frames, const std::string
 
 class FfmpegSink final : public FrameSink {
 public:
-    FfmpegSink(std::string output, size_t frameBytes) : output_(std::move(output)), frameBytes_(frameBytes) {}
+    FfmpegSink(std::unique_ptr<PartialFile> output, size_t frameBytes)
+        : output_(std::move(output)), frameBytes_(frameBytes) {}
+    // ffmpeg is ended before the partial file goes.
     ~FfmpegSink() override {
         if (pipe_ >= 0) close(pipe_);
-        if (!finished_) {
-            ffmpeg_.Wait(true);
-            std::remove(Partial().c_str());
-        }
+        if (!finished_) ffmpeg_.Wait(true);
     }
 
     bool Start(const std::string& track, const VideoSpan& span) {
@@ -185,7 +185,7 @@ public:
         if (pipe(pipeFds) != 0) return error_ = std::strerror(errno), false;
         const bool started =
             ffmpeg_.Start(EncodeArgs("pipe:0", track, span, span.seconds,
-                                     {"-movflags", "+faststart", "-f", "mp4", "file:" + Partial()}),
+                                     {"-movflags", "+faststart", "-f", "mp4", "file:" + output_->Name()}),
                           pipeFds[0], pipeFds[1], error_);
         close(pipeFds[0]);
         if (!started) {
@@ -216,19 +216,15 @@ public:
         pipe_ = -1;
         const int status = ffmpeg_.Wait(false);
         if (StopSignal() != 0) return error_ = "stopped", false;
-        if (!ffmpeg_.Succeeded(status, "file:" + Partial()))
+        if (!ffmpeg_.Succeeded(status, "file:" + output_->Name()))
             return error_ = "ffmpeg failed to encode the video: " + ffmpeg_.End(status), false;
-        if (std::rename(Partial().c_str(), output_.c_str()) != 0) {
-            return error_ = output_ + ": " + std::strerror(errno), false;
-        }
+        if (!output_->Commit(error_)) return error_ = output_->Path() + ": " + error_, false;
         finished_ = true;
         return true;
     }
 
 private:
-    std::string Partial() const { return output_ + ".part"; }
-
-    std::string output_;
+    std::unique_ptr<PartialFile> output_;
     size_t frameBytes_;
     Ffmpeg ffmpeg_;
     int pipe_ = -1;
@@ -282,7 +278,14 @@ private:
 std::unique_ptr<FrameSink> OpenVideo(const std::string& output, const std::string& track,
                                      const VideoSpan& span, std::string& error) {
     std::signal(SIGPIPE, SIG_IGN);  // a failed ffmpeg shows as a failed write
-    auto sink = std::make_unique<FfmpegSink>(output, static_cast<size_t>(span.width) * span.height * 3);
+    // Made first: a folder it cannot be written in is found before anything else is tried.
+    std::unique_ptr<PartialFile> partial = PartialFile::Create(output, error);
+    if (partial == nullptr) {
+        error = output + ": " + error;
+        return nullptr;
+    }
+    auto sink =
+        std::make_unique<FfmpegSink>(std::move(partial), static_cast<size_t>(span.width) * span.height * 3);
     if (!sink->Start(track, span)) {
         error = sink->Error();
         return nullptr;

@@ -3,11 +3,13 @@
 #include <lame/lame.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <cstring>
 #include <memory>
 #include <vector>
+
+#include "tools/partial_file.h"
 
 namespace soundtrack {
 namespace {
@@ -52,16 +54,14 @@ std::string WriteMp3(const std::string& path, std::span<const float> interleaved
     if (tag == 0 || tag > stream.size()) return "the MP3 encoder gave no info tag";
     std::copy_n(buffer.begin(), tag, stream.begin());
 
-    // Written beside the target and renamed over it, so that no half-written track is ever left at `path`.
-    const std::string partial = path + ".part";
-    {
-        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(stream.data()), static_cast<std::streamsize>(stream.size()));
-        if (!out.flush()) return "cannot write " + partial;
-    }
-    std::error_code error;
-    std::filesystem::rename(partial, path, error);
-    return error ? error.message() : std::string();
+    // Written beside the target under a name of its own and renamed over it, so that no half-written track
+    // is ever left at `path`.
+    std::string error;
+    const std::unique_ptr<PartialFile> partial = PartialFile::Create(path, error);
+    if (partial == nullptr) return error;
+    if (std::fwrite(stream.data(), 1, stream.size(), partial->File()) != stream.size())
+        return std::strerror(errno);
+    return partial->Commit(error) ? std::string() : error;
 }
 
 }  // namespace soundtrack
