@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "audio/spectrum.h"
+
 namespace audio {
 namespace {
 
@@ -103,7 +105,7 @@ std::optional<ChannelState> Mixer::Find(Handle handle) {
 }
 
 void Mixer::Render(float* stereo, int frames, int queued) {
-    std::fill(stereo, stereo + 2 * frames, 0.0f);
+    if (stereo != nullptr) std::fill(stereo, stereo + 2 * frames, 0.0f);
     std::lock_guard lock(mutex_);
     const int64_t mixed = clock_.Mixed();
     clock_.Callback(frames, queued);
@@ -121,6 +123,13 @@ int64_t Mixer::TrackFrame(const TrackStream& stream, int64_t deviceFrames) {
 void Mixer::MixInto(const Channel& channel, int64_t offset, float* stereo, int frames) {
     TrackStream& stream = *channel.stream;
     const int rate = stream.SampleRate(), channels = stream.Channels();
+    if (stereo == nullptr) {
+        // Played elsewhere: one spectrum's frames from the last one played are kept decoded.
+        const int64_t last = TrackFrame(stream, offset + frames);
+        stream.Release(last - stream.HistoryFrames());
+        stream.AwaitDecoded(last + kFftSize, kUnderrunWait);
+        return;
+    }
     // The track frames under these device frames, and the one after the last for the interpolation.
     const int64_t first = TrackFrame(stream, offset);
     const int64_t count = TrackFrame(stream, offset + frames - 1) + 2 - first;

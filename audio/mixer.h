@@ -47,7 +47,8 @@ public:
 
     // Writes `frames` stereo frames: the sum of the playing channels. `queued` is how many frames handed over
     // before the device still holds beyond the one being heard. Called by the device thread; where decoding
-    // has fallen behind it waits a little for the frames.
+    // has fallen behind it waits a little for the frames. With a null `stereo` the frames only count as
+    // played: the clock and each channel's decoding move on as far, without mixing.
     void Render(float* stereo, int frames, int queued);
 
 private:
@@ -60,7 +61,7 @@ private:
     };
 
     static int64_t TrackFrame(const TrackStream& stream, int64_t deviceFrames);
-    // Mixes the channel's device frames [offset, offset + frames) into `stereo`.
+    // Mixes the channel's device frames [offset, offset + frames) into `stereo` (nothing when it is null).
     void MixInto(const Channel& channel, int64_t offset, float* stereo, int frames);
 
     std::mutex mutex_;

@@ -14,7 +14,8 @@ class OutputDevice {
 public:
     // Fills `stereo` with `frames` frames; called on the device's own thread. `queued` is how many of the
     // frames rendered before the device still holds beyond the one being heard now, so that the library can
-    // tell the frame being heard.
+    // tell the frame being heard. A device that plays the channels' tracks itself (the browser's) passes a
+    // null `stereo`: the frames are counted as played, and nothing is mixed.
     using Render = std::function<void(float* stereo, int frames, int queued)>;
 
     virtual ~OutputDevice() = default;

@@ -7,16 +7,18 @@ option(TESSELUNE_TESTS "Build the browser tests' program" ON)
 # The GL loader's libraries are the browser's own.
 add_library(OpenGL::GL INTERFACE IMPORTED)
 
-# The link options of a program for the page in web/: WebGL 2 only, a heap that grows to hold the decoded
-# track, no emulated file system (the track comes from the page; a look for a file finds none), and the
-# exports the page calls (with any more given after the target).
+# The link options of a program for the page in web/: WebGL 2 only, a heap that may grow, no emulated file
+# system (the track comes from the page; a look for a file finds none), and the exports the page calls (with
+# any more given after the target), among them the run dependencies that hold the start until the track's
+# first seconds are decoded.
 function(tesselune_web_program target)
     set(exports _main _malloc _free ${ARGN})
     list(JOIN exports "," exports)
     set_target_properties(${target} PROPERTIES SUFFIX ".js" RUNTIME_OUTPUT_DIRECTORY "${PROJECT_BINARY_DIR}")
     target_link_options(${target} PRIVATE
         "-sMIN_WEBGL_VERSION=2" "-sMAX_WEBGL_VERSION=2" "-sALLOW_MEMORY_GROWTH=1" "-sINITIAL_MEMORY=33554432"
-        "-sMAXIMUM_MEMORY=1073741824" "-sENVIRONMENT=web" "-sFILESYSTEM=0" "-sEXPORTED_FUNCTIONS=${exports}")
+        "-sMAXIMUM_MEMORY=1073741824" "-sENVIRONMENT=web" "-sFILESYSTEM=0" "-sEXPORTED_FUNCTIONS=${exports}"
+        "-sEXPORTED_RUNTIME_METHODS=addRunDependency,removeRunDependency")
 endfunction()
 
 add_subdirectory(shaders)

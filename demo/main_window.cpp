@@ -27,7 +27,7 @@ SceneBase* BuildScene(SceneBase*& field) {
 
 }  // namespace
 
-MainWindow::MainWindow(audio::AudioLibrary& audio) : audio_(audio) {
+MainWindow::MainWindow(audio::AudioLibrary& audio, bool gentle) : audio_(audio) {
     // Everything below draws: without a GL context there is no show (the window layer has said why).
     if (!HasContext()) std::exit(1);
     music = new Music(audio_, FindTrack(GetExeDirectory()));
@@ -39,7 +39,18 @@ MainWindow::MainWindow(audio::AudioLibrary& audio) : audio_(audio) {
     viewportWidth = width;
     viewportHeight = height;
     glViewport(0, 0, viewportWidth, viewportHeight);
+    SetGentle(gentle);
     OnDraw();
+}
+
+void MainWindow::SetGentle(bool gentle) {
+    if (gentle == (gentle_ != nullptr)) return;
+    // Asked for, the gentle mode is never left out: without what it needs the show does not start.
+    if (const char* missing = gentle ? GentleFrame::MissingFunction() : nullptr) {
+        ReportFailure("The gentle mode needs OpenGL framebuffers, which this driver lacks.", missing);
+        std::exit(1);
+    }
+    gentle_ = gentle ? std::make_unique<GentleFrame>() : nullptr;
 }
 
 MainWindow::~MainWindow() {
@@ -64,9 +75,13 @@ SceneBase* MainWindow::SelectScene(double time) const {
 }
 
 void MainWindow::OnDraw() {
-    DrawShowFrame(
-        viewportWidth, viewportHeight, [this] { return ReadMusic(); },
-        [this](double time) { return SelectScene(time); });
+    const auto readMusic = [this] { return ReadMusic(); };
+    const auto sceneAt = [this](double time) { return SelectScene(time); };
+    if (gentle_) {
+        gentle_->Draw(viewportWidth, viewportHeight, readMusic, sceneAt);
+    } else {
+        DrawShowFrame(viewportWidth, viewportHeight, readMusic, sceneAt);
+    }
     SwapFrame();
 }
 

@@ -2,9 +2,12 @@
 // is idle, the window is resized or a paint is asked for.
 #pragma once
 
+#include <memory>
+
 #include "audio/audio_library.h"
 #include "core_window.h"
 #include "demo/music.h"
+#include "scenes/gentle_frame.h"
 #include "scenes/scenes.h"
 #include "scenes/show_frame.h"
 
@@ -14,14 +17,18 @@ extern float SpectrumBuffer[1024];
 
 class MainWindow final : public CoreWindow {
 public:
-    // Opens the window, starts the track on `audio`, builds every scene's program and draws the first frame.
-    explicit MainWindow(audio::AudioLibrary& audio);
+    // Opens the window, starts the track on `audio`, builds every scene's program and draws the first frame,
+    // in the gentle mode when `gentle` says so.
+    explicit MainWindow(audio::AudioLibrary& audio, bool gentle = false);
     ~MainWindow() override;  // frees the audio library and the music record
 
     void OnKeyDown(int key) override;
     void OnResize(int width, int height) override;
     void OnIdle() override { OnDraw(); }
     void OnDraw() override;
+
+    // Draws the frames from now on in the gentle mode, or as the show is.
+    void SetGentle(bool gentle);
 
     // The scene the schedule shows at `time`: one of the scene fields.
     SceneBase* SelectScene(double time) const;
@@ -39,4 +46,5 @@ private:
     MusicReading ReadMusic();
 
     audio::AudioLibrary& audio_;
+    std::unique_ptr<GentleFrame> gentle_;  // in the gentle mode
 };

@@ -9,6 +9,7 @@ namespace shader_text {
 extern const char Vertex[];
 extern const char NoiseKit[];
 extern const char ParticleDisc[];  // Scene2's particles, which every way of drawing them shares
+extern const char Gentle[];        // the gentle mode's limit on flashing
 #define TESSELUNE_SCENE_TEXT(Name, field, kind) extern const char Name[];
 TESSELUNE_SCENES(TESSELUNE_SCENE_TEXT)
 #undef TESSELUNE_SCENE_TEXT

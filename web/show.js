@@ -1,21 +1,32 @@
-// The page of the show: it checks for WebGL 2, downloads and decodes the track, starts the program
-// (tesselune.js and tesselune.wasm), waits for a click to start the sound, and shows the closing card when the
-// program ends. Module.audio is the Web Audio side of audio/web/web_audio.cpp.
+// The page of the show: it starts the program (tesselune.js and tesselune.wasm) and the soundtrack's download
+// at once (web/track.js decodes it as it arrives), opens the audio and checks for WebGL 2 while they load, lets
+// the program build its scenes once the track's first seconds are there, waits for the start button, and
+// shows the closing card when the program ends. Module.audio is the Web Audio side of
+// audio/web/web_audio.cpp.
 'use strict';
 (() => {
   const TRACK = 'Resource/Glacierhorn.mp3';
   const PROGRAM = 'tesselune.js';
+  // The show plays the track up to its end at 206.87 s (kShowEnd), and reads one spectrum (kFftSize frames)
+  // from the last frame heard: the page decodes no more of it.
+  const SHOW_END = 206.87;
+  const SPECTRUM_FRAMES = 2048;
   const $ = (id) => document.getElementById(id);
   const CARDS = ['status', 'start', 'message', 'end'];
 
-  // Shows one card over the canvas (or none), with `text` as its only paragraph when given.
+  // Shows one card over the canvas (or none), with `text` as its only text when given.
   function showCard(id, text) {
     for (const card of CARDS) $(card).hidden = card !== id;
     if (text !== undefined) $(id).textContent = text;
   }
 
+  // The track's first seconds decoded and WebGL 2 there (load() sets it; where it fails, never).
+  let programMayStart = new Promise(() => {});
+
+  // The first failure stays on the page: what follows from it says less.
   let failed = false;
   function fail(text) {
+    if (failed) return;
     failed = true;
     document.body.dataset.state = 'failed';
     showCard('message', text);
@@ -23,52 +34,85 @@
 
   const audio = {
     context: null,
-    tracks: new Map(), // decoded AudioBuffers by path
-    nodes: new Map(), // the source node of each playing channel, by handle
-    anchorContext: -1, // the context time last seen, and the page clock when it was first seen
+    tracks: new Map(), // Soundtrack.Track by path
+    playing: new Map(), // each playing channel by handle: its track, the context time of its first frame, its nodes
+    clock: { value: 0, at: null }, // the heard time last given, and the page's clock then
+    anchorContext: -1, // without output timestamps: the context time last seen, and the page's clock then
     anchorClock: 0,
-    lastHeard: 0,
 
     open() { return this.context !== null; },
-    channels(path) { const b = this.tracks.get(path); return b ? b.numberOfChannels : 0; },
-    rate(path) { return this.tracks.get(path).sampleRate; },
-    frames(path) { return this.tracks.get(path).length; },
-    copy(path, channel, first, count, pointer) {
-      const samples = this.tracks.get(path).getChannelData(channel).subarray(first, first + count);
-      Module.HEAPF32.set(samples, pointer >> 2);
+    channels(path) { return this.tracks.get(path)?.channels ?? 0; },
+    rate(path) { return this.tracks.get(path).rate; },
+    read(path, first, count, pointer) {
+      return this.tracks.get(path).read(first, count, Module.HEAPF32, pointer >> 2);
     },
+    // Plays the track from `offset` seconds, now: the pieces decoded so far, and each one as it is joined.
     play(handle, path, offset) {
       this.stop(handle);
-      const node = this.context.createBufferSource();
-      node.buffer = this.tracks.get(path);
-      node.connect(this.context.destination);
-      node.start(0, offset);
-      this.nodes.set(handle, node);
+      const channel = { track: this.tracks.get(path), base: this.context.currentTime - offset, nodes: new Set() };
+      this.playing.set(handle, channel);
+      for (const piece of channel.track.pieces) this.schedule(channel, piece);
+    },
+    // One piece at its place in the channel's time, or from where the channel is now when that has begun.
+    schedule(channel, piece) {
+      const context = this.context, now = context.currentTime;
+      const start = channel.base + piece.first / context.sampleRate;
+      if (start + piece.buffer.duration <= now) return;
+      const node = context.createBufferSource();
+      node.buffer = piece.buffer;
+      node.connect(context.destination);
+      node.onended = () => {
+        node.disconnect();
+        channel.nodes.delete(node);
+      };
+      if (start >= now) node.start(start);
+      else node.start(now, now - start);
+      channel.nodes.add(node);
+    },
+    joined(track, piece) {
+      for (const channel of this.playing.values()) if (channel.track === track) this.schedule(channel, piece);
     },
     stop(handle) {
-      const node = this.nodes.get(handle);
-      if (!node) return;
-      node.stop();
-      node.disconnect();
-      this.nodes.delete(handle);
+      const channel = this.playing.get(handle);
+      if (!channel) return;
+      for (const node of channel.nodes) {
+        node.onended = null;
+        node.stop();
+        node.disconnect();
+      }
+      this.playing.delete(handle);
     },
-    stopAll() { for (const handle of [...this.nodes.keys()]) this.stop(handle); },
+    stopAll() { for (const handle of [...this.playing.keys()]) this.stop(handle); },
     now() { return this.context ? this.context.currentTime : 0; },
-    // The context time being heard: its current time less the output latency. The current time moves in
-    // steps of what the context renders at once; between steps the page's clock carries it on (at most
-    // 0.1 s), and it never goes back.
+    // The context time being heard now. The output's timestamp says which context time it played when;
+    // between its updates, and through their jitter, a clock at the page's rate follows it (within a quarter
+    // of a second, or at once where it is 50 ms off). It holds while the context does not run, and never goes
+    // back.
     heard() {
+      const context = this.context, clock = this.clock;
+      if (!context || context.state !== 'running') return clock.value;
+      const now = performance.now() / 1000;
+      const estimate = this.output(now);
+      let value = estimate;
+      if (clock.at !== null) {
+        const predicted = clock.value + (now - clock.at), error = estimate - predicted;
+        value = Math.abs(error) > 0.05 ? estimate : predicted + error * (1 - Math.exp(-(now - clock.at) / 0.25));
+      }
+      clock.at = now;
+      clock.value = Math.max(clock.value, value, 0);
+      return clock.value;
+    },
+    // The context time the output plays at the page's time `now` (seconds), carried on at most 0.1 s past
+    // what the browser last said. Without output timestamps: the context's time less its output latency.
+    output(now) {
       const context = this.context;
-      if (!context) return 0;
-      const clock = performance.now() / 1000;
+      const stamp = context.getOutputTimestamp?.();
+      if (stamp?.performanceTime > 0) return stamp.contextTime + Math.min(now - stamp.performanceTime / 1000, 0.1);
       if (context.currentTime !== this.anchorContext) {
         this.anchorContext = context.currentTime;
-        this.anchorClock = clock;
+        this.anchorClock = now;
       }
-      const carried = context.state === 'running' ? Math.min(clock - this.anchorClock, 0.1) : 0;
-      const heard = this.anchorContext + carried - (context.outputLatency || 0);
-      this.lastHeard = Math.max(this.lastHeard, heard, 0);
-      return this.lastHeard;
+      return this.anchorContext + Math.min(now - this.anchorClock, 0.1) - (context.outputLatency || 0);
     },
   };
 
@@ -89,12 +133,19 @@
     print: (text) => console.log(text),
     printErr: (text) => console.warn(text),
     reportFailure: fail,
+    // The program builds its scenes once the track's first seconds are there, so that its music starts with
+    // them.
+    preRun: [() => {
+      Module.addRunDependency('soundtrack');
+      programMayStart.then(() => failed || Module.removeRunDependency('soundtrack'), () => {});
+    }],
     // The first frame is on the canvas.
     showReady() {
-      performance.mark('first-frame');
+      performance.mark('ready');
       if (failed) return;
       document.body.dataset.state = 'ready';
       showCard('start');
+      $('start-button').focus();
     },
     // The program's exit (Escape, the end of the music, a failed start): the closing card. The runtime ends
     // the program this way too when an error escapes it, which the page shows instead.
@@ -110,7 +161,9 @@
     if (document.body.dataset.state !== 'ready') return;
     document.body.dataset.state = 'running';
     showCard(null);
-    audio.context.resume();
+    // The rest of the track decodes once the sound has started, so as not to hold up its start.
+    audio.context.resume().finally(() => audio.tracks.get(TRACK).decodeRest());
+    Module._tesselune_gentle?.($('gentle').checked ? 1 : 0);
     $('canvas').focus();
     Module.resumeMainLoop();
   }
@@ -121,7 +174,22 @@
     else document.documentElement.requestFullscreen?.().catch(() => {});
   }
 
-  function hasWebGL2() {
+  // Whether the page can have a WebGL 2 context. The first context of a page starts the browser's GPU
+  // process, which takes a while: a worker's context starts it off the page's thread first (where the browser
+  // has OffscreenCanvas), so that the page's own check, which decides, is quick.
+  async function hasWebGL2() {
+    await new Promise((done) => {
+      try {
+        const source = "new OffscreenCanvas(1, 1).getContext('webgl2'); postMessage(0);";
+        const worker = new Worker(URL.createObjectURL(new Blob([source], { type: 'text/javascript' })));
+        worker.onmessage = worker.onerror = () => {
+          worker.terminate();
+          done();
+        };
+      } catch {
+        done();
+      }
+    });
     try {
       return Boolean(document.createElement('canvas').getContext('webgl2'));
     } catch {
@@ -129,35 +197,40 @@
     }
   }
 
-  async function decodeTrack() {
-    let response;
-    try {
-      response = await fetch(TRACK);
-    } catch (error) {
-      throw new Error(`The soundtrack could not be downloaded (${TRACK}: ${error.message}).`);
-    }
-    if (!response.ok) {
-      throw new Error(`The soundtrack could not be downloaded (${TRACK}: HTTP ${response.status}).`);
-    }
-    const bytes = await response.arrayBuffer();
-    try {
-      return await audio.context.decodeAudioData(bytes);
-    } catch (error) {
-      throw new Error(`The soundtrack could not be decoded (${TRACK}: ${error.message}).`);
-    }
-  }
-
-  async function load() {
-    if (!hasWebGL2()) {
-      fail('This show needs WebGL 2, which this browser does not offer or has turned off.');
+  function load() {
+    if (location.protocol === 'file:') {
+      fail('This page has to be served, not opened from disk: run scripts/web serve in the project and open '
+        + 'the address it prints, or put this folder on any static web server.');
       return;
     }
     if (typeof AudioContext !== 'function') {
       fail('This show needs Web Audio, which this browser does not offer.');
       return;
     }
-    // The track is decoded at the output's rate, so that the samples are the file's own. The context is
-    // suspended until the click that starts the show, in browsers that would let it run before.
+    // The soundtrack and the program download at once, and WebGL 2 is looked for; the program waits for the
+    // track's first seconds and for WebGL 2.
+    const progress = $('progress');
+    const track = new Soundtrack.Track(TRACK, 44100, Math.floor(SHOW_END * 44100) + 1 + SPECTRUM_FRAMES, {
+      onProgress(received, total) {
+        if (!total) return;
+        progress.value = received / total;
+        $('status-text').textContent = `Loading… ${Math.floor((100 * received) / total)} %`;
+      },
+      onPiece: (piece) => audio.joined(track, piece),
+    });
+    audio.tracks.set(TRACK, track);
+    track.firstSeconds.then(() => performance.mark('first-seconds'), (error) => fail(error.message));
+    const program = document.createElement('script');
+    program.src = PROGRAM;
+    program.onerror = () => fail(`The show's program could not be downloaded (${PROGRAM}).`);
+    document.body.appendChild(program);
+    const webGL2 = hasWebGL2().then((has) => has || Promise.reject(
+      new Error('This show needs WebGL 2, which this browser does not offer or has turned off.')));
+    webGL2.catch((error) => fail(error.message));
+    programMayStart = Promise.all([track.firstSeconds, webGL2]);
+    // The audio context opens its output now, so that it is ready to sound at the start. The track is decoded
+    // at its rate, so that the samples are the file's own. The context is suspended until the click that
+    // starts the show, in browsers that would let it run before.
     try {
       audio.context = new AudioContext({ sampleRate: 44100 });
     } catch (error) {
@@ -165,22 +238,21 @@
       return;
     }
     audio.context.suspend();
-    showCard('status', 'Loading the soundtrack…');
-    try {
-      audio.tracks.set(TRACK, await decodeTrack());
-      performance.mark('track-decoded');
-    } catch (error) {
-      fail(error.message);
-      return;
-    }
-    showCard('status', 'Building the scenes…');
-    const program = document.createElement('script');
-    program.src = PROGRAM;
-    program.onerror = () => fail(`The show's program could not be downloaded (${PROGRAM}).`);
-    document.body.appendChild(program);
   }
 
-  $('start').addEventListener('click', start);
+  // The gentle mode is chosen on the start card: ticked where the system asks for reduced motion.
+  $('gentle').checked = matchMedia('(prefers-reduced-motion: reduce)').matches;
+  // No key reaches the program before the show starts: Escape on the start card leaves the page as it is.
+  // The start button still takes Enter and Space, which the browser turns into its click.
+  for (const type of ['keydown', 'keyup']) {
+    window.addEventListener(type, (event) => {
+      if (document.body.dataset.state !== 'running') event.stopImmediatePropagation();
+    }, true);
+  }
+  // The button, or a click or tap anywhere on the start card but on its other controls.
+  $('start').addEventListener('click', (event) => {
+    if (event.target === $('start-button') || !event.target.closest('a, button, input, label, select')) start();
+  });
   $('canvas').addEventListener('dblclick', toggleFullScreen);
   window.addEventListener('keydown', (event) => {
     if ((event.key === 'f' || event.key === 'F') && !event.ctrlKey && !event.altKey && !event.metaKey) {

@@ -5,21 +5,19 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <memory>
-#include <vector>
 
 #include "audio/system_audio.h"
 
-// The page's side of the audio (web/show.js): the decoded tracks by path, the audio context and the source
+// The page's side of the audio (web/show.js): the tracks it decodes by path, the audio context and the source
 // nodes by channel handle.
 EM_JS(int, web_audio_open, (), { return Module.audio && Module.audio.open() ? 1 : 0; });
 EM_JS(int, web_audio_track_channels, (const char* path),
       { return Module.audio ? Module.audio.channels(UTF8ToString(path)) : 0; });
 EM_JS(int, web_audio_track_rate, (const char* path), { return Module.audio.rate(UTF8ToString(path)); });
-EM_JS(double, web_audio_track_frames, (const char* path),
-      { return Module.audio.frames(UTF8ToString(path)); });
-EM_JS(void, web_audio_copy_channel, (const char* path, int channel, double first, int count, float* out),
-      { Module.audio.copy(UTF8ToString(path), channel, first, count, out); });
+EM_JS(int, web_audio_track_read, (const char* path, double first, int count, float* out),
+      { return Module.audio.read(UTF8ToString(path), first, count, out); });
 EM_JS(void, web_audio_play, (uint32_t handle, const char* path, double offset),
       { Module.audio.play(handle, UTF8ToString(path), offset); });
 EM_JS(void, web_audio_stop, (uint32_t handle), { Module.audio.stop(handle); });
@@ -31,8 +29,8 @@ EM_JS(double, web_audio_context_seconds, (), { return Module.audio.now(); });
 
 namespace audio {
 
-// The output device of the browser's library. The browser plays the channels' tracks itself; the mix is
-// rendered only to move the mixer and its clock along, up to the frame being heard, and is not played.
+// The output device of the browser's library. The browser plays the channels' tracks itself; the mixer is
+// only told which frames have been played and which one is heard, and mixes nothing.
 class WebOutput final : public OutputDevice {
 public:
     bool Open(Render render) override {
@@ -61,35 +59,30 @@ public:
     }
 
 private:
-    static constexpr int kBlock = 4096;
+    static constexpr int64_t kMostAtOnce = int64_t{1} << 30;  // frames in one call of the mixer
 
     int64_t Frame(double contextSeconds) const {
         return static_cast<int64_t>(std::floor(contextSeconds * kDeviceRate)) + skipped_;
     }
-    // Mixes up to device frame `to`, telling the clock that frame `heard` is the one heard now: each block
-    // says how many of the frames before it are not heard yet (negative: the block itself is heard already).
+    // Counts the device frames up to `to` as played, telling the clock that frame `heard` is the one heard
+    // now.
     void Advance(int64_t to, int64_t heard) {
         if (!render_) return;
-        // The odd part first, so that the last block, whose frames the clock may carry on through until the
-        // next, is a whole one (or all there is).
         while (mixed_ < to) {
-            const int64_t rest = (to - mixed_) % kBlock;
-            const int block = static_cast<int>(rest != 0 ? rest : kBlock);
-            const int64_t queued = mixed_ - std::min(heard, mixed_ + block);
-            render_(scratch_.data(), block, static_cast<int>(queued));
-            mixed_ += block;
+            const auto frames = static_cast<int>(std::min(to - mixed_, kMostAtOnce));
+            render_(nullptr, frames, static_cast<int>(mixed_ - std::min(heard, mixed_ + frames)));
+            mixed_ += frames;
         }
     }
 
     Render render_;
-    int64_t mixed_ = 0;    // device frames the mixer has rendered
+    int64_t mixed_ = 0;    // device frames counted as played
     int64_t skipped_ = 0;  // device frames skipped ahead of the context's clock
-    std::vector<float> scratch_ = std::vector<float>(2 * kBlock);
 };
 
 namespace {
 
-// A track the page decoded, read a block at a time from its channels into interleaved frames.
+// A track the page decodes, read a block at a time; frames the page has not decoded yet read as silence.
 class PageTrack final : public Decoder {
 public:
     PageTrack(std::string path, int channels) : path_(std::move(path)), channels_(channels) {}
@@ -97,29 +90,21 @@ public:
     int Channels() const override { return channels_; }
     int SampleRate() const override { return web_audio_track_rate(path_.c_str()); }
     int64_t Read(float* out, int64_t frames, std::string&) override {
-        const auto count = static_cast<int>(std::min<int64_t>(frames, frames_ - position_));
-        if (count <= 0) return 0;
-        plane_.resize(static_cast<size_t>(count));
-        for (int c = 0; c < channels_; ++c) {
-            web_audio_copy_channel(path_.c_str(), c, static_cast<double>(position_), count, plane_.data());
-            for (int i = 0; i < count; ++i) out[static_cast<size_t>(i) * channels_ + c] = plane_[i];
-        }
-        position_ += count;
-        return count;
+        const auto count = static_cast<int>(std::min<int64_t>(frames, std::numeric_limits<int>::max()));
+        const int read = web_audio_track_read(path_.c_str(), static_cast<double>(position_), count, out);
+        position_ += read;
+        return read;
     }
 
 private:
     const std::string path_;
     const int channels_;
-    const int64_t frames_ = static_cast<int64_t>(web_audio_track_frames(path_.c_str()));
     int64_t position_ = 0;
-    std::vector<float> plane_;
 };
 
 OpenResult OpenPageTrack(const char* path) {
     const int channels = web_audio_track_channels(path);
     if (channels <= 0) return OpenResult::Failure("the page has not decoded it");
-    if (web_audio_track_frames(path) <= 0) return OpenResult::Failure("no audio in it");
     return {std::make_unique<PageTrack>(path, channels), {}};
 }
 

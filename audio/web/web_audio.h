@@ -1,7 +1,7 @@
 // The audio library in a web browser: the same channels, mixer and spectrum as on the desktop, heard through
-// Web Audio. The page decodes the track with decodeAudioData before the program starts; the stream decoder
-// takes those samples, a playing channel sounds through an AudioBufferSourceNode on the same buffer, and the
-// mixer is kept at the frame being heard, from the audio context's clock less its output latency.
+// Web Audio. The page decodes the track in pieces as it downloads (web/track.js); the stream decoder takes
+// those samples, a playing channel sounds through AudioBufferSourceNodes on the same pieces, and the mixer's
+// clock is kept at the frame being heard, from the output's timestamps, without mixing anything.
 #pragma once
 
 #include <map>

@@ -262,6 +262,23 @@ TEST_F(LibraryTest, PositionLeavesOutWhatTheDeviceStillHolds) {
     EXPECT_EQ(heard, expected);
 }
 
+TEST_F(LibraryTest, ADeviceThatPlaysTheTracksItselfOnlyCountsTheFrames) {
+    // The browser's device passes no buffer: the frames count as played, nothing is mixed, and the position
+    // and the decoding move on as far, here well past what the channel had decoded when it started.
+    const auto track = Ramp(44100, 2, 10 * 44100);
+    const Handle handle = Stream(track);
+    ASSERT_TRUE(library_.ChannelPlay(handle, false));
+    output_->render(nullptr, 1000, -1000);
+    EXPECT_EQ(Frame(handle), 1000);
+    const int64_t later = 1000 + 6 * 44100;
+    output_->render(nullptr, 6 * 44100, -6 * 44100);
+    EXPECT_EQ(Frame(handle), later);
+    std::vector<float> heard(kSpectrumBins), expected(kSpectrumBins);
+    ASSERT_EQ(library_.ChannelGetData(handle, heard.data(), kDataFFT2048), kSpectrumBins * 4);
+    Spectrum(*track, later, expected.data());
+    EXPECT_EQ(heard, expected);
+}
+
 TEST_F(LibraryTest, RunningOutOfMemoryWhileDecodingEndsTheTrackWithOneLine) {
     testing::internal::CaptureStderr();
     const Handle handle = library_.StreamCreateFile(false, "starved", 0, 0, 0);

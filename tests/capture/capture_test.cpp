@@ -168,6 +168,37 @@ TEST_F(CaptureTool, StillsAreDeterministicAndMatchTheVideosFrames) {
     EXPECT_NE(ReadFile(dir_ / "a.png"), ReadFile(dir_ / "silent.png"));
 }
 
+TEST_F(CaptureTool, GentleStillsStartBeforeTheirMomentAsAVideoDoes) {
+    MakeTrack(6.0);
+    const std::string common = " --size 48x27 --track track.wav --gentle";
+    ASSERT_EQ(Capture("still --time 3.25 --output a.png" + common).code, 0);
+    const Outcome video = Capture("video --fps 60 --from 3.25 --to 3.26 --frames frames" + common);
+    ASSERT_EQ(video.code, 0) << video.err;
+    EXPECT_EQ(ReadFile(dir_ / "a.png"), ReadFile(dir_ / "frames/frame_000000.png"));
+    // The first picture of a run is the scene's own; the cut at 16/3 s is eased over many frames.
+    ASSERT_EQ(Capture("still --time 0 --output b.png" + common).code, 0);
+    ASSERT_EQ(Capture("still --time 0 --output c.png --size 48x27 --track track.wav").code, 0);
+    EXPECT_EQ(ReadFile(dir_ / "b.png"), ReadFile(dir_ / "c.png"));
+    ASSERT_EQ(Capture("still --time 5.36 --output d.png" + common).code, 0);
+    ASSERT_EQ(Capture("still --time 5.36 --output e.png --size 48x27 --track track.wav").code, 0);
+    EXPECT_NE(ReadFile(dir_ / "d.png"), ReadFile(dir_ / "e.png"));
+    const Image white = Still("--time 5.34 --scene Scenew --levels 0,0,0 --size 48x27 --gentle");
+    for (uint8_t v : white.rgb) ASSERT_EQ(v, 255) << "a constant picture stays as it is";
+}
+
+// The spans of the show that flash most: as the show is, they fail the rule; in the gentle mode they pass.
+TEST_F(CaptureTool, GentleModePassesTheFlashRuleWhereTheShowFails) {
+    for (const char* span : {"--from 45 --to 50", "--from 88 --to 92", "--from 99 --to 102"}) {
+        const std::string args = std::string("flashes --track '" SHOW_TRACK "' ") + span + " >flashes.txt";
+        const Outcome shown = Capture(args);
+        EXPECT_EQ(shown.code, 1) << span << "\n" << shown.err;
+        EXPECT_NE(ReadFile(dir_ / "flashes.txt").find("general flash over"), std::string::npos) << span;
+        const Outcome gentle = Capture(args + " --gentle");
+        EXPECT_EQ(gentle.code, 0) << span << "\n" << gentle.err << ReadFile(dir_ / "flashes.txt");
+        EXPECT_EQ(ReadFile(dir_ / "flashes.txt").rfind("0 of ", 0), 0u) << ReadFile(dir_ / "flashes.txt");
+    }
+}
+
 TEST_F(CaptureTool, ShortVideoHasItsFramesDurationAndSound) {
     MakeTrack(2.0);
     // The second span lies past the end of the track: its sound is silence.
@@ -278,6 +309,9 @@ TEST_F(CaptureTool, ErrorsSayWhatIsWrongAndLeaveNothingBehind) {
         {"video --quality best --output x.mp4", 2, "--quality"},
         {"video --track track.wav", 2, "--output"},
         {"dance", 2, "dance"},
+        {"flashes --output x.png", 2, "--output"},
+        {"flashes --size 64x36", 2, "--size"},
+        {"flashes --gentle --to 0.1 --track missing.wav", 1, "missing.wav"},
         {"still --time 1 --size 100000x10 --output x.png", 1, "100000x10"},
         {"video --size 64x36 --to 0.1 --track missing.wav --output x.mp4", 1, "missing.wav"},
         {"video --size 64x36 --to 0.1 --track track.wav --output no/such/dir/x.mp4", 1,
@@ -463,6 +497,16 @@ TEST(CaptureOptions, Defaults) {
     EXPECT_EQ(video.fps, 60);
     EXPECT_EQ(video.from, 0.0);
     EXPECT_FALSE(video.to.has_value());
+    EXPECT_FALSE(video.gentle);
+    CaptureOptions flashes;
+    const char* flashesArgs[] = {"flashes", "--gentle", "--to", "3"};
+    ASSERT_TRUE(ParseCaptureOptions(4, flashesArgs, flashes, error)) << error;
+    EXPECT_EQ(flashes.mode, CaptureOptions::Mode::Flashes);
+    EXPECT_TRUE(flashes.gentle);
+    EXPECT_EQ(flashes.width, 96);
+    EXPECT_EQ(flashes.height, 54);
+    EXPECT_EQ(flashes.fps, 60);
+    EXPECT_EQ(flashes.frames, 180);
     EXPECT_EQ(video.quality, VideoQuality::Release) << "full size";
     // A small video is a preview unless told otherwise.
     const char* smallArgs[] = {"video", "--frames", "dir", "--size", "640x360", "--quality", "release"};

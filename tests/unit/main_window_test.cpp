@@ -143,6 +143,44 @@ TEST_F(MainWindowTest, StartsTheTrackBeforeBuildingAndDrawsTheFirstFrame) {
     EXPECT_EQ(window.SelectScene(200.0), window.scenew);
 }
 
+// Relative luminance of each pixel of an RGBA frame.
+std::vector<double> Luminance(const std::vector<uint8_t>& rgba) {
+    const auto linear = [](uint8_t v) {
+        const double c = v / 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    std::vector<double> out;
+    for (size_t i = 0; i + 3 < rgba.size(); i += 4)
+        out.push_back(0.2126 * linear(rgba[i]) + 0.7152 * linear(rgba[i + 1]) + 0.0722 * linear(rgba[i + 2]));
+    return out;
+}
+
+TEST_F(MainWindowTest, GentleModeEasesTheCutBetweenScenes) {
+    FakeAudio audio;
+    audio.stream = 7;
+    audio.seconds = 5.3;  // Scene2, 0.03 s before the cut to Scene7
+    MainWindow window(audio, true);
+    const std::vector<uint8_t> before = window.ReadFrame();
+    EXPECT_EQ(before, DrawnAlone<Scene2>(window, 5.3)) << "the first frame is the scene's own";
+    audio.seconds = 5.35;  // Scene7
+    window.OnIdle();
+    const std::vector<uint8_t> eased = window.ReadFrame();
+    const std::vector<uint8_t> cut = DrawnAlone<Scene7>(window, audio.seconds);
+    EXPECT_NE(eased, cut);
+    const std::vector<double> from = Luminance(before), to = Luminance(eased), wanted = Luminance(cut);
+    double most = 0.0, wantedMost = 0.0;
+    for (size_t i = 0; i < from.size(); ++i) {
+        most = std::max(most, std::abs(to[i] - from[i]));
+        wantedMost = std::max(wantedMost, std::abs(wanted[i] - from[i]));
+    }
+    EXPECT_GT(wantedMost, 0.3);
+    EXPECT_LE(most, 0.6 * 0.05 + 0.01) << "0.6 of luminance a second, and the rounding of 8 bits";
+    EXPECT_GT(most, 0.6 * 0.05 - 0.01);
+    window.SetGentle(false);
+    window.OnIdle();
+    EXPECT_EQ(window.ReadFrame(), cut);
+}
+
 TEST_F(MainWindowTest, WithoutADeviceEveryFrameIsScene2AtTimeZero) {
     FakeAudio audio;
     audio.initResult = false;

@@ -1,9 +1,10 @@
-// The browser's benchmark rows: the download, page load to first frame, and each scene's frame at 640x360
-// in headless chromium (WebGL 2 on SwiftShader, the CPU renderer every machine here has), printed as a
-// Markdown table in the form of scripts/bench's. Nothing fails for being slow.
-//   node tests/web/bench.mjs [--desktop RESULTS.json] [--json FILE]
+// The browser's benchmark rows: the download, page load to ready to start, the click to the first sound, and
+// each scene's frame at 640x360 in headless chromium (WebGL 2 on SwiftShader, the CPU renderer every machine
+// here has), printed as a Markdown table in the form of scripts/bench's. Nothing fails for being slow.
+//   node tests/web/bench.mjs [--desktop RESULTS.json] [--baseline SITE] [--json FILE]
 // With --desktop (the results.json of tesselune-bench from the same run), each scene's row is set against
-// the desktop frame at the same size, drawn on the headless context as tesselune-capture draws it.
+// the desktop frame at the same size, drawn on the headless context as tesselune-capture draws it. With
+// --baseline (the build-web folder of another build), its start is measured too, turn about with this one's.
 import { readFileSync, writeFileSync } from 'node:fs';
 import { cpus, loadavg } from 'node:os';
 import { join } from 'node:path';
@@ -37,41 +38,78 @@ const row = (benchmark, subject, values, unit, derived = '') =>
 // The download: what a visitor's browser fetches, gzipped as a server would send it (the track as it is).
 const gzipped = (names) => gzipSync(Buffer.concat(names.map((name) => readFileSync(join(site, name)))),
   { level: 9 }).length / 1024;
-const wasm = gzipped(['tesselune.wasm']), js = gzipped(['tesselune.js']), page = gzipped(['index.html', 'show.js']);
+const wasm = gzipped(['tesselune.wasm']), js = gzipped(['tesselune.js']);
+const page = gzipped(['index.html', 'show.js', 'track.js']);
 const track = readFileSync(join(site, TRACK)).length / 1024;
 row('download', 'tesselune.wasm, gzipped', [wasm], 'KiB');
 row('download', 'tesselune.js, gzipped', [js], 'KiB');
-row('download', 'index.html and show.js, gzipped', [page], 'KiB');
+row('download', 'index.html, show.js and track.js, gzipped', [page], 'KiB');
 row('download', 'the program and the page', [wasm + js + page], 'KiB', `and the track, ${figure(track)} KiB`);
 
-// Page load to first frame: a fresh browser each time; the page downloads and decodes the track, then the
-// program builds the twelve programs and draws.
+// The start, a fresh browser each time: navigation start to the start card (the program's first frame drawn
+// and the track's first seconds decoded), and the click on it to the first sound, the moment the
+// output plays the context time the music starts at (from its timestamps: the context stands still until
+// the click, and the music starts there).
 let renderer = '';
-const loads = [], decoded = [];
-for (let i = 0; i < LOADS; ++i) {
-  progress(`page load ${i + 1} of ${LOADS}`);
-  const show = await openShow({ width: WIDTH, height: HEIGHT, program: 'tesselune' });
+async function startOnce(root) {
+  const show = await openShow({
+    width: WIDTH,
+    height: HEIGHT,
+    program: 'tesselune',
+    root,
+    beforeLoad: (page) => page.evaluateOnNewDocument(() => {
+      new MutationObserver(() => {
+        if (document.body?.dataset.state === 'ready') window.readyAt ??= performance.now();
+      }).observe(document, { attributes: true, subtree: true, attributeFilter: ['data-state'] });
+      window.addEventListener('click', (event) => {
+        window.clicked ??= { at: event.timeStamp, context: Module.audio.context.currentTime };
+      }, true);
+    }),
+  });
   await waitForState(show.page, ['ready']);
-  const marks = await show.page.evaluate(() => ({
-    // Reading a pixel of the page's context waits for the first frame to be finished.
-    first: Math.max(performance.getEntriesByName('first-frame')[0].startTime, (() => {
-      Module.canvas.getContext('webgl2').readPixels(0, 0, 1, 1, 0x1908, 0x1401, new Uint8Array(4));
-      return performance.now();
-    })()),
-    track: performance.getEntriesByName('track-decoded')[0].startTime,
-    renderer: (() => {
-      const context = document.createElement('canvas').getContext('webgl2');
-      const info = context.getExtension('WEBGL_debug_renderer_info');
-      return info ? context.getParameter(info.UNMASKED_RENDERER_WEBGL) : context.getParameter(context.RENDERER);
-    })(),
+  const { ready, firstSeconds } = await show.page.evaluate(() => ({
+    ready: window.readyAt, firstSeconds: performance.getEntriesByName('first-seconds')[0]?.startTime }));
+  renderer = await show.page.evaluate(() => {
+    const context = document.createElement('canvas').getContext('webgl2');
+    const info = context.getExtension('WEBGL_debug_renderer_info');
+    return info ? context.getParameter(info.UNMASKED_RENDERER_WEBGL) : context.getParameter(context.RENDERER);
+  });
+  await show.page.click((await show.page.$('#start-button')) ? '#start-button' : '#start');
+  const sound = await show.page.evaluate(() => new Promise((done) => {
+    const look = () => {
+      const stamp = Module.audio.context.getOutputTimestamp();
+      if (stamp.performanceTime > 0 && stamp.contextTime > window.clicked.context) {
+        done(stamp.performanceTime - (stamp.contextTime - window.clicked.context) * 1000 - window.clicked.at);
+      } else {
+        setTimeout(look, 1);
+      }
+    };
+    look();
   }));
-  loads.push(marks.first);
-  decoded.push(marks.track);
-  renderer = marks.renderer;
   await show.close();
+  return { ready, sound, firstSeconds };
 }
-row('page load to first frame', 'navigation start to the first frame finished', loads, 'ms',
-  `of which the track downloaded and decoded: ${figure(median(decoded))} ms`);
+const builds = [['this build', site], ...(option('--baseline') ? [['baseline', option('--baseline')]] : [])];
+const starts = new Map(builds.map(([name]) => [name, { ready: [], sound: [], firstSeconds: [] }]));
+for (let i = 0; i < LOADS; ++i) {
+  for (const [name, root] of builds) {
+    progress(`start ${i + 1} of ${LOADS}: ${name}`);
+    const { ready, sound, firstSeconds } = await startOnce(root);
+    starts.get(name).ready.push(ready);
+    starts.get(name).sound.push(sound);
+    if (firstSeconds !== undefined) starts.get(name).firstSeconds.push(firstSeconds);
+  }
+}
+for (const [measure, benchmark, subject] of [
+  ['ready', 'page load to ready to start', 'navigation start to the start card'],
+  ['sound', 'click to first sound', 'the click to the output playing the music\'s start']]) {
+  const own = starts.get('this build')[measure], baseline = starts.get('baseline')?.[measure];
+  const derived = [baseline ? `${figure((100 * median(own)) / median(baseline))} % of the baseline's` : '',
+    measure === 'ready'
+      ? `the track's first seconds decoded at ${figure(median(starts.get('this build').firstSeconds))} ms` : ''];
+  row(benchmark, `${subject}, this build`, own, 'ms', derived.filter(Boolean).join('; '));
+  if (baseline) row(benchmark, `${subject}, baseline (${option('--baseline')})`, baseline, 'ms');
+}
 
 // Each scene's frame: one warm-up frame (the driver's code generation), then FRAMES frames, each drawn and
 // waited for by reading a pixel back.

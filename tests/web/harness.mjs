@@ -31,22 +31,23 @@ export async function launchBrowser() {
   });
 }
 
-// A page of the show at width x height CSS pixels (device pixel ratio 1). `program` names the build's
-// program served as tesselune.js: the tests' own by default, or 'tesselune' for the show's. `files` maps more
-// names to files served in their place. The page's errors fail the test through `errors`.
-export async function openShow({ width = 160, height = 90, program = 'tesselune-web-test', files = {},
-  beforeLoad } = {}) {
+// A page of the show at width x height CSS pixels (device pixel ratio 1), on a touch screen with `touch`.
+// `program` names the build's program served as tesselune.js: the tests' own by default, or 'tesselune' for
+// the show's. `files` maps more names to files served in their place; `root` is the folder served (the show's
+// by default). The page's errors fail the test through `errors`.
+export async function openShow({ width = 160, height = 90, touch = false, program = 'tesselune-web-test',
+  files = {}, root = site, beforeLoad } = {}) {
   const overrides = { ...files };
   if (program !== 'tesselune') {
     overrides['tesselune.js'] = join(webBuild, `${program}.js`);
     overrides[`${program}.wasm`] = join(webBuild, `${program}.wasm`);
   }
-  const server = await startServer({ root: site, overrides });
+  const server = await startServer({ root, overrides });
   const browser = await launchBrowser();
   const page = await browser.newPage();
   const errors = [];
   page.on('pageerror', (error) => errors.push(error.message));
-  await page.setViewport({ width, height, deviceScaleFactor: 1 });
+  await page.setViewport({ width, height, deviceScaleFactor: 1, hasTouch: touch, isMobile: touch });
   if (beforeLoad) await beforeLoad(page);
   const url = `http://127.0.0.1:${server.address().port}/`;
   const started = Date.now();

@@ -2,6 +2,7 @@
 #include <emscripten.h>
 
 #include <array>
+#include <cmath>
 #include <memory>
 
 #include "audio/levels.h"
@@ -9,6 +10,7 @@
 #include "audio/web/web_audio.h"
 #include "platform/gl.h"
 #include "platform/window.h"
+#include "scenes/scene_schedule.h"
 #include "scenes/scenes.h"
 #include "scenes/show_frame.h"
 
@@ -52,6 +54,12 @@ EMSCRIPTEN_KEEPALIVE void tesselune_test_levels(float* levels) {
     float spectrum[audio::kSpectrumBins];
     audio::BrowserAudio().ChannelGetData(kShowTrack, spectrum, audio::kDataFFT2048);
     audio::SpectrumLevels(spectrum, levels);
+}
+
+// The frames of the track the show can play and read: up to the last frame heard before it ends, and one
+// spectrum from there.
+EMSCRIPTEN_KEEPALIVE double tesselune_test_show_frames() {
+    return std::floor(kShowEnd * audio::kDeviceRate) + 1 + audio::kFftSize;
 }
 
 // The music time the show reads.

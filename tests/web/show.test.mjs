@@ -1,25 +1,30 @@
 // The show in the browser as a viewer meets it: the track the page decodes, the music clock, the schedule,
-// the ways the show ends, and the messages of a browser or a server that cannot play it.
+// the ways the show starts and ends, and the messages of a browser or a server that cannot play it.
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { mkdtempSync, rmSync, statSync } from 'node:fs';
+import { mkdtempSync, readFileSync, rmSync, statSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
-import { desktopBuild, openShow, SCENES, site, TRACK, waitForState } from './harness.mjs';
+import { desktopBuild, launchBrowser, openShow, SCENES, site, TRACK, waitForState } from './harness.mjs';
 
 // The music time as the show reads it, with the audio context's own times, in one step of the page.
 function clocks(page) {
   return page.evaluate(() => ({
     music: Module._tesselune_test_music_time(),
     context: Module.audio.context.currentTime,
-    latency: Module.audio.context.outputLatency || 0,
+    output: Module.audio.context.getOutputTimestamp(),
   }));
 }
 
 async function start(page) {
-  await page.click('#start');
+  await page.click('#start-button');
   assert.equal(await waitForState(page, ['running', 'failed']), 'running');
+}
+
+// The whole track decoded, before the music is moved far ahead.
+function decoded(page) {
+  return page.evaluate((path) => Module.audio.tracks.get(path).whole, TRACK);
 }
 
 async function endCard(page) {
@@ -44,37 +49,60 @@ describe('a running show', () => {
     rmSync(work, { recursive: true, force: true });
   });
 
-  test('the page decodes the track to the desktop decoding, within 1e-4', async () => {
-    const frames = statSync(join(work, 'desktop.f32')).size / 8;
-    const result = await show.page.evaluate(async (path) => {
-      const desktop = new Float32Array(await (await fetch('desktop.f32')).arrayBuffer());
-      const track = Module.audio.tracks.get(path);
-      let worst = 0;
-      for (let c = 0; c < track.numberOfChannels; ++c) {
-        const samples = track.getChannelData(c);
-        for (let i = 0; i < samples.length; ++i) {
-          worst = Math.max(worst, Math.abs(samples[i] - desktop[i * 2 + c]));
+  test('the page decodes the track in pieces, joined to the desktop decoding within 1e-4, as far as the show plays',
+    async () => {
+      const desktopFrames = statSync(join(work, 'desktop.f32')).size / 8;
+      const result = await show.page.evaluate(async (path) => {
+        const desktop = new Float32Array(await (await fetch('desktop.f32')).arrayBuffer());
+        const track = Module.audio.tracks.get(path);
+        track.decodeRest(); // as the start does
+        await track.whole;
+        const joined = new Float32Array(track.frames * 2);
+        track.read(0, track.frames, joined, 0);
+        let worst = 0;
+        for (let i = 0; i < joined.length; ++i) worst = Math.max(worst, Math.abs(joined[i] - desktop[i]));
+        // The pieces as the page plays them, rendered offline: the joins are heard without a gap or a click.
+        const frames = track.pieces[2].first + 1000;
+        const offline = new OfflineAudioContext(2, frames, 44100);
+        const channel = { base: 0, nodes: new Set() };
+        for (const piece of track.pieces.slice(0, 3)) Module.audio.schedule.call({ context: offline }, channel, piece);
+        const played = await offline.startRendering();
+        let worstPlayed = 0;
+        for (let c = 0; c < 2; ++c) {
+          const samples = played.getChannelData(c);
+          for (let i = 0; i < frames; ++i) {
+            worstPlayed = Math.max(worstPlayed, Math.abs(samples[i] - joined[i * 2 + c]));
+          }
         }
-      }
-      return { frames: track.length, channels: track.numberOfChannels, rate: track.sampleRate, worst };
-    }, TRACK);
-    assert.deepEqual([result.frames, result.channels, result.rate], [frames, 2, 44100]);
-    assert.ok(result.worst <= 1e-4, `largest difference ${result.worst}`);
-  });
+        return { frames: track.frames, channels: track.channels, rate: track.rate, pieces: track.pieces.length,
+          worst, worstPlayed, shown: Module._tesselune_test_show_frames() };
+      }, TRACK);
+      assert.deepEqual([result.frames, result.channels, result.rate],
+        [Math.min(desktopFrames, result.shown), 2, 44100]);
+      assert.ok(result.pieces >= 30, `${result.pieces} pieces`);
+      assert.ok(result.worst <= 1e-4, `largest difference ${result.worst}`);
+      assert.ok(result.worstPlayed <= 1e-6, `largest difference as played ${result.worstPlayed}`);
+    });
 
-  test('before the click the music waits at 0; after it the clock follows the audio context', async () => {
-    assert.equal((await clocks(show.page)).music, 0);
-    await start(show.page);
-    const first = await clocks(show.page);
-    await show.page.waitForFunction((t) => Module.audio.context.currentTime > t + 1, { timeout: 10000 },
-      first.context);
-    const second = await clocks(show.page);
-    const music = second.music - first.music, context = second.context - first.context;
-    assert.ok(Math.abs(music - context) < 0.05, `music moved ${music} s while the context moved ${context} s`);
-    // The position heard: the context's time less its output latency, carried on by at most 0.1 s.
-    const heard = second.context - second.latency;
-    assert.ok(second.music > heard - 0.01 && second.music < heard + 0.11, `music ${second.music}, heard ${heard}`);
-  });
+  test('before the start the music waits at 0; Enter on the start button starts it; the clock follows the output',
+    async () => {
+      assert.equal((await clocks(show.page)).music, 0);
+      assert.equal(await show.page.evaluate(() => document.activeElement.id), 'start-button');
+      await show.page.keyboard.press('Enter');
+      assert.equal(await waitForState(show.page, ['running', 'failed']), 'running');
+      const first = await clocks(show.page);
+      await show.page.waitForFunction((t) => Module.audio.context.currentTime > t + 1, { timeout: 10000 },
+        first.context);
+      const second = await clocks(show.page);
+      const music = second.music - first.music, context = second.context - first.context;
+      assert.ok(Math.abs(music - context) < 0.05, `music moved ${music} s while the context moved ${context} s`);
+      // The position heard: what the output played last, carried on by at most 0.1 s, and nothing the
+      // context has not rendered.
+      const { contextTime } = second.output;
+      assert.ok(second.music > contextTime - 0.001 && second.music < contextTime + 0.11,
+        `music ${second.music}, output ${contextTime}`);
+      assert.ok(second.music <= second.context, `music ${second.music}, context ${second.context}`);
+    });
 
   test('the schedule turns from Scene2 to Scene7 at its first threshold', async () => {
     // With the context suspended the music time stands still, so that a frame of the show can be drawn
@@ -105,22 +133,31 @@ describe('a running show', () => {
     await show.page.evaluate(() => Module.audio.context.resume());
   });
 
-  test('the clock moves on at every animation frame, never back', async () => {
-    const times = await show.page.evaluate(() => new Promise((done) => {
-      const samples = [];
+  test('the clock steps at every animation frame with the page\'s clock, smoothly, never back', async () => {
+    const samples = await show.page.evaluate(() => new Promise((done) => {
+      const taken = [];
       const sample = () => {
-        samples.push(Module._tesselune_test_music_time());
-        if (samples.length < 10) requestAnimationFrame(sample);
-        else done(samples);
+        taken.push({ music: Module._tesselune_test_music_time(), page: performance.now() / 1000 });
+        if (taken.length < 90) requestAnimationFrame(sample);
+        else done(taken);
       };
       requestAnimationFrame(sample);
     }));
-    for (let i = 1; i < times.length; ++i) {
-      assert.ok(times[i] > times[i - 1], `frame ${i}: ${times[i]} after ${times[i - 1]}`);
+    const off = [];
+    for (let i = 1; i < samples.length; ++i) {
+      const step = samples[i].music - samples[i - 1].music;
+      assert.ok(step > 0, `frame ${i}: ${samples[i].music} after ${samples[i - 1].music}`);
+      // How far each step of the music is from the step of the page's clock, however uneven the frames.
+      off.push(Math.abs(step - (samples[i].page - samples[i - 1].page)));
     }
+    off.sort((a, b) => a - b);
+    const typical = off[Math.floor(off.length / 2)], most = off[Math.floor(off.length * 0.9)];
+    assert.ok(typical < 0.0005 && most < 0.002,
+      `steps off the page's by ${typical * 1000} ms (median), ${most * 1000} ms (90 %)`);
   });
 
   test('the end of the music ends the show with the closing card', async () => {
+    await decoded(show.page);
     await show.page.evaluate(() => Module._tesselune_test_seek(206.7));
     assert.equal(await waitForState(show.page, ['ended', 'failed'], 15000), 'ended');
     assert.deepEqual(await endCard(show.page), { exit: '0', shown: true, audio: 'closed' });
@@ -151,7 +188,127 @@ test('the canvas follows the page; F and a double-click toggle full screen; Esca
   }
 });
 
+test('keys and a tap before the start do nothing; on a touch screen the hints say tap; Space starts', async () => {
+  // The track is held back, so that the page is still loading while the visitor presses keys and taps.
+  let release;
+  const held = new Promise((resolve) => { release = resolve; });
+  const show = await openShow({
+    width: 360,
+    height: 640,
+    touch: true,
+    beforeLoad: async (page) => {
+      await page.setRequestInterception(true);
+      page.on('request', (request) => (request.url().endsWith(TRACK) ? held.then(() => request.continue())
+        : request.continue()));
+    },
+  });
+  const state = () => show.page.evaluate(() => ({
+    state: document.body.dataset.state,
+    exit: document.body.dataset.exit ?? null,
+    full: Boolean(document.fullscreenElement),
+  }));
+  try {
+    // The program is there, waiting for the track.
+    await show.page.waitForFunction(() => Module.preRun.length === 0);
+    for (const key of ['Escape', 'Enter', 'f']) await show.page.keyboard.press(key);
+    await show.page.touchscreen.tap(180, 320);
+    release();
+    assert.equal(await waitForState(show.page, ['ready', 'failed']), 'ready');
+    const hints = await show.page.evaluate(() => [...document.querySelectorAll('#start-hints span')]
+      .filter((hint) => getComputedStyle(hint).display !== 'none').map((hint) => hint.textContent));
+    assert.deepEqual(hints, ['Tap to start · double-tap: full screen']);
+    // Escape on the start card leaves the page as it is.
+    await show.page.keyboard.press('Escape');
+    assert.deepEqual(await state(), { state: 'ready', exit: null, full: false });
+    await show.page.keyboard.press('Space');
+    assert.equal(await waitForState(show.page, ['running', 'failed']), 'running');
+    // The show runs on: no Escape from before the start is played back.
+    await show.page.waitForFunction(() => Module._tesselune_test_music_time() > 0.3
+      || document.body.dataset.state !== 'running', { timeout: 15000 });
+    assert.deepEqual(await state(), { state: 'running', exit: null, full: false });
+    await decoded(show.page); // the rest of the track, once the music has started
+    await show.page.keyboard.press('Escape');
+    assert.equal(await waitForState(show.page, ['ended', 'failed'], 15000), 'ended');
+    assert.deepEqual(show.errors, []);
+  } finally {
+    release();
+    await show.close();
+  }
+});
+
+test('of a track longer than the show, the page downloads and decodes only what the show plays', async () => {
+  // The track twice over (the second time without its first frame, the Info tag: 626 bytes at 192 kbit/s
+  // and 44100 Hz), 7 minutes.
+  const work = mkdtempSync(join(tmpdir(), 'tesselune-web-'));
+  const bytes = readFileSync(join(site, TRACK));
+  const FIRST_FRAME_BYTES = 626;
+  assert.deepEqual([...bytes.subarray(FIRST_FRAME_BYTES, FIRST_FRAME_BYTES + 2)], [0xff, 0xfb]);
+  const long = join(work, 'long.mp3');
+  writeFileSync(long, Buffer.concat([bytes, bytes.subarray(FIRST_FRAME_BYTES)]));
+  const show = await openShow({ files: { [TRACK]: long } });
+  try {
+    assert.equal(await waitForState(show.page, ['ready', 'failed']), 'ready');
+    const track = await show.page.evaluate(async (path) => {
+      const loaded = Module.audio.tracks.get(path);
+      loaded.decodeRest(); // as the start does
+      await loaded.whole;
+      return { frames: loaded.frames, received: loaded.received, shown: Module._tesselune_test_show_frames() };
+    }, TRACK);
+    assert.equal(track.frames, track.shown);
+    // The download stops with the chunk that holds the show's end.
+    assert.ok(track.received < 1.5 * bytes.length, `${track.received} bytes of ${2 * bytes.length} downloaded`);
+  } finally {
+    await show.close();
+    rmSync(work, { recursive: true, force: true });
+  }
+});
+
+test('"Reduce flashing" is ticked where the system asks for reduced motion, and chooses the gentle mode', async () => {
+  for (const reduce of [false, true]) {
+    const value = reduce ? 'reduce' : 'no-preference';
+    const show = await openShow({
+      width: 800,
+      height: 450,
+      beforeLoad: (page) => page.emulateMediaFeatures([{ name: 'prefers-reduced-motion', value }]),
+    });
+    const warnings = [];
+    show.page.on('console', (message) => warnings.push(message.text()));
+    try {
+      assert.equal(await waitForState(show.page, ['ready', 'failed']), 'ready');
+      assert.equal(await show.page.$eval('#gentle', (box) => box.checked), reduce, value);
+      // Ticking the box does not start the show; the show starts with the choice made last.
+      await show.page.click('label');
+      await show.page.click('label');
+      assert.equal(await show.page.evaluate(() => document.body.dataset.state), 'ready');
+      await show.page.evaluate(() => {
+        const choose = Module._tesselune_gentle;
+        Module._tesselune_gentle = (gentle) => choose((window.gentleChosen = gentle));
+      });
+      await start(show.page);
+      assert.equal(await show.page.evaluate(() => window.gentleChosen), reduce ? 1 : 0, value);
+      await show.page.evaluate(() => new Promise((drawn) => requestAnimationFrame(() => requestAnimationFrame(drawn))));
+      assert.deepEqual(warnings.filter((text) => text.includes('Gentle')), [], 'the gentle pass builds');
+      assert.deepEqual(show.errors, []);
+    } finally {
+      await show.close();
+    }
+  }
+});
+
 describe('a browser or server that cannot play the show', () => {
+  test('a page opened from disk says how to serve it', async () => {
+    const browser = await launchBrowser();
+    try {
+      const page = await browser.newPage();
+      await page.goto(`file://${join(site, 'index.html')}`);
+      assert.equal(await waitForState(page, ['ready', 'failed']), 'failed');
+      const message = await page.$eval('#message', (card) => (card.hidden ? '' : card.textContent));
+      assert.match(message, /has to be served.*scripts\/web serve.*any static web server/);
+    } finally {
+      await browser.close();
+    }
+  });
+
   test('without WebGL 2 the page says so', async () => {
     const show = await openShow({
       beforeLoad: (page) => page.evaluateOnNewDocument(() => {

@@ -1,6 +1,7 @@
 // tesselune-bench: what a frame of each scene costs, Scene2 on each of its paths against the text it was
 // first written as, what start-up costs, what the per-frame work outside the draw costs and what capture
-// costs, measured in one run and printed as one Markdown table.
+// costs, and how much of the whole show flashes as it is and in the gentle mode, measured in one run and
+// printed as one Markdown table.
 //   tesselune-bench --work DIR --json FILE [--track FILE] [--frames N] [--show PROGRAM --probe PROBE]
 //                   [--capture TOOL] [--capture-span FROM,TO] [--audio PROGRAM --monitor SOURCE]
 // --show runs the real program under the X server DISPLAY names (black screen, 1344x784) through the probe
@@ -307,6 +308,36 @@ std::vector<BenchRow> CaptureRows(const Options& options, const LevelsAt& levels
     };
 }
 
+// The three-flashes rule read over the whole show by the capture tool, as the show is and in its gentle mode:
+// the windows that fail, the seconds of the show they cover and the most that flashes.
+std::vector<BenchRow> FlashRows(const Options& options) {
+    std::vector<BenchRow> rows;
+    for (const bool gentle : {false, true}) {
+        std::vector<std::string> argv = {options.capture, "flashes", "--track", options.track};
+        if (gentle) argv.push_back("--gentle");
+        const std::string out = options.work + "/flashes.txt";
+        const ProcessResult result = RunProcess(argv, {{}, "", out, options.work + "/flashes.err"});
+        const std::string text = ReadFile(out);
+        const size_t last = text.rfind('\n', text.size() - 2);
+        const std::string summary = text.substr(last == std::string::npos ? 0 : last + 1);
+        int failing = 0, windows = 0, frameFailing = 0;
+        double seconds = 0.0;
+        if (result.exitCode > 1 || result.exitCode < 0 ||
+            std::sscanf(summary.c_str(), "%d of %d one-second windows fail (%d on the whole frame), %lf s",
+                        &failing, &windows, &frameFailing, &seconds) != 4) {
+            Fail("tesselune-capture flashes failed: " + ReadFile(options.work + "/flashes.err"));
+        }
+        const size_t most = summary.find("at most ");
+        rows.push_back({"flashes, whole show at 96x54, 60 fps", gentle ? "gentle mode" : "as the show is",
+                        static_cast<double>(failing), std::nan(""), "windows failing",
+                        "of " + std::to_string(windows) + " (" + std::to_string(frameFailing) +
+                            " on the whole frame), " + FormatFigure(seconds) + " s of the show; " +
+                            summary.substr(most + 8, summary.find_last_not_of('\n') - most - 7) + "; " +
+                            Figure(result.seconds, "s") + " to measure"});
+    }
+    return rows;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -360,6 +391,8 @@ int main(int argc, char** argv) {
         if (options.track.empty()) Fail("--capture needs --track");
         Progress("capture");
         for (BenchRow& row : CaptureRows(options, levels)) report.rows.push_back(std::move(row));
+        Progress("flashes over the whole show");
+        for (BenchRow& row : FlashRows(options)) report.rows.push_back(std::move(row));
     }
     report.machine += "; load average " + loadBefore + " at the start, " + LoadAverage() + " at the end";
 

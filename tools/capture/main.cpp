@@ -15,6 +15,7 @@
 
 #include "platform/standard_streams.h"
 #include "scenes/scene_schedule.h"
+#include "tools/capture/flashes.h"
 #include "tools/capture/options.h"
 #include "tools/capture/png.h"
 #include "tools/capture/show_renderer.h"
@@ -40,6 +41,20 @@ int FailVideo(const std::string& message) {
     return 128 + signal;
 }
 
+// In the gentle mode, the frames of the few seconds before `from` (none before the start of the show) drawn
+// at `fps` by `draw(time)`, so that the picture at `from` is the one the show draws there.
+template <class Draw>
+void StartGentle(ShowRenderer& renderer, double from, int fps, Draw&& draw) {
+    renderer.BeGentle();
+    for (auto k = static_cast<long>(std::min(from, kGentleWarmUp) * fps + 1e-9); k >= 1; --k)
+        draw(from - static_cast<double>(k) / fps);
+}
+
+// The first moment drawn by a run whose first frame is at `from`.
+double FirstDrawn(const CaptureOptions& options, double from) {
+    return options.gentle ? std::min(from, std::max(from - kGentleWarmUp, 0.0)) : from;
+}
+
 int Still(const CaptureOptions& options) {
     RemovePartialFilesOnSignals();
     std::string error;
@@ -49,15 +64,21 @@ int Still(const CaptureOptions& options) {
     std::unique_ptr<ShowRenderer> renderer = ShowRenderer::Create(options.width, options.height, error);
     if (renderer == nullptr) return Fail(error);
     std::array<float, 3> levels = {0.0f, 0.0f, 0.0f};
+    std::unique_ptr<TrackLevels> track;
     if (options.levels) {
         levels = *options.levels;
-    } else if (std::unique_ptr<TrackLevels> track =
-                   TrackLevels::Open(*options.track, error, options.time, options.time)) {
+    } else if ((track = TrackLevels::Open(*options.track, error, FirstDrawn(options, options.time),
+                                          options.time))) {
         levels = track->At(options.time);
     } else {
         std::fprintf(stderr, "tesselune-capture: %s; the levels are 0\n", error.c_str());
     }
-    renderer->Draw(options.scene.value_or(ScheduledScene(options.time)), options.time, levels);
+    const auto draw = [&](double time) {
+        const std::array<float, 3> levelsThen = track && time != options.time ? track->At(time) : levels;
+        renderer->Draw(options.scene.value_or(ScheduledScene(time)), time, levelsThen);
+    };
+    if (options.gentle) StartGentle(*renderer, options.time, 60, draw);
+    draw(options.time);
     std::vector<uint8_t> rgba(static_cast<size_t>(options.width) * options.height * 4);
     std::vector<uint8_t> rgb(static_cast<size_t>(options.width) * options.height * 3);
     renderer->Read(rgba.data());
@@ -184,8 +205,8 @@ private:
 int Video(const CaptureOptions& options) {
     CatchStopSignals();
     std::string error;
-    std::unique_ptr<TrackLevels> track =
-        TrackLevels::Open(*options.track, error, options.from, options.to.value_or(kShowEnd));
+    std::unique_ptr<TrackLevels> track = TrackLevels::Open(
+        *options.track, error, FirstDrawn(options, options.from), options.to.value_or(kShowEnd));
     if (track == nullptr) return FailVideo(error);
     // The output first: what ffmpeg refuses is known before a frame is drawn.
     const VideoSpan span{options.width,
@@ -206,25 +227,32 @@ int Video(const CaptureOptions& options) {
     }
 
     // One frame of every piece of the span first, for the time left: after a frame that builds its scene's
-    // program, timed once, or a few times over for the quick ones, whose single times are the noisiest.
+    // program, timed once, or a few times over for the quick ones, whose single times are the noisiest. Drawn
+    // before the gentle mode starts, whose picture follows the frames before it.
     std::vector<uint8_t> scratch(static_cast<size_t>(options.width) * options.height * 4);
     std::array<bool, kSceneCount> built{};
-    const auto draw = [&](SceneId scene, double time) {
+    const auto probeDraw = [&](SceneId scene, double time) {
         renderer->Draw(scene, time, track->At(time));
         renderer->Read(scratch.data());
     };
     const auto probe = [&](double time) {
         const SceneId scene = ScheduledScene(time);
-        if (!std::exchange(built[static_cast<size_t>(scene)], true)) draw(scene, time);
+        if (!std::exchange(built[static_cast<size_t>(scene)], true)) probeDraw(scene, time);
         const Clock::time_point start = Clock::now();
         int draws = 0;
         do {
-            draw(scene, time);
+            probeDraw(scene, time);
         } while (++draws < 5 && SecondsSince(start) < 0.05 && StopSignal() == 0);
         return SecondsSince(start) / draws;
     };
     TimeLeft timeLeft(ProbeFrameCosts(options.from, options.fps, options.frames, probe));
 
+    const auto draw = [&](double time) { renderer->Draw(ScheduledScene(time), time, track->At(time)); };
+    if (options.gentle) {
+        StartGentle(*renderer, options.from, options.fps, [&](double time) {
+            if (StopSignal() == 0) draw(time);  // a stop is answered below, before any frame is written
+        });
+    }
     bool written = false;
     {
         Progress progress(options.frames, std::move(timeLeft));
@@ -234,7 +262,7 @@ int Video(const CaptureOptions& options) {
             if (frame == nullptr) break;
             const Clock::time_point start = Clock::now();
             const double time = options.from + static_cast<double>(n) / options.fps;
-            renderer->Draw(ScheduledScene(time), time, track->At(time));
+            draw(time);
             renderer->Read(frame->data());
             const double drawing = SecondsSince(start);
             writer.Submit(frame);
@@ -248,6 +276,33 @@ int Video(const CaptureOptions& options) {
     return FailVideo(error);
 }
 
+// Draws the span small, reads each window of one second ending at each frame, and prints where they fail.
+int Flashes(const CaptureOptions& options) {
+    std::string error;
+    std::unique_ptr<TrackLevels> track = TrackLevels::Open(
+        *options.track, error, FirstDrawn(options, options.from), options.to.value_or(kShowEnd));
+    if (track == nullptr) return Fail(error);
+    std::unique_ptr<ShowRenderer> renderer = ShowRenderer::Create(options.width, options.height, error);
+    if (renderer == nullptr) return Fail(error);
+    const auto draw = [&](double time) { renderer->Draw(ScheduledScene(time), time, track->At(time)); };
+    if (options.gentle) StartGentle(*renderer, options.from, options.fps, draw);
+    FlashMeter meter(options.width, options.height, options.fps);
+    FlashReport report(options.fps);
+    std::vector<uint8_t> rgba(static_cast<size_t>(options.width) * options.height * 4);
+    {
+        Progress progress(options.frames);
+        for (int n = 0; n < options.frames; ++n) {
+            const double time = options.from + static_cast<double>(n) / options.fps;
+            draw(time);
+            renderer->Read(rgba.data());
+            report.Add(time, kSceneNames[static_cast<int>(ScheduledScene(time))], meter.Add(rgba.data()));
+            progress.Done(n + 1);
+        }
+    }
+    std::fputs(report.Text().c_str(), stdout);
+    return report.Failing() > 0 ? kFailure : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -255,7 +310,7 @@ int main(int argc, char** argv) {
     CaptureOptions options;
     std::string error;
     if (argc < 2) {
-        std::fprintf(stderr, kCaptureUsage, kTrackPath);
+        std::fprintf(stderr, kCaptureUsage, kTrackPath, kPhotosensitivityWarning);
         return kUsage;
     }
     if (!ParseCaptureOptions(argc - 1, argv + 1, options, error)) {
@@ -268,5 +323,13 @@ int main(int argc, char** argv) {
         const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ignored);
         options.track = FindTrack(program.empty() ? "" : program.parent_path().string() + "/");
     }
-    return options.mode == CaptureOptions::Mode::Still ? Still(options) : Video(options);
+    switch (options.mode) {
+        case CaptureOptions::Mode::Still:
+            return Still(options);
+        case CaptureOptions::Mode::Video:
+            return Video(options);
+        case CaptureOptions::Mode::Flashes:
+            break;
+    }
+    return Flashes(options);
 }

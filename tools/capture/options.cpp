@@ -43,28 +43,35 @@ bool ParseLevels(std::string_view text, std::array<float, 3>& levels) {
 }  // namespace
 
 bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& options, std::string& error) {
-    if (argc < 1) return error = "no command: still or video", false;
+    if (argc < 1) return error = "no command: still, video or flashes", false;
     const std::string_view command = argv[0];
-    if (command != "still" && command != "video")
+    if (command != "still" && command != "video" && command != "flashes")
         return error = "unknown command '" + std::string(command) + "'", false;
-    const bool still = command == "still";
-    options.mode = still ? CaptureOptions::Mode::Still : CaptureOptions::Mode::Video;
-    if (!still) options.width = 1920, options.height = 1080;
+    const bool still = command == "still", flashes = command == "flashes";
+    options.mode = still     ? CaptureOptions::Mode::Still
+                   : flashes ? CaptureOptions::Mode::Flashes
+                             : CaptureOptions::Mode::Video;
+    if (flashes) options.width = 96, options.height = 54;
+    if (command == "video") options.width = 1920, options.height = 1080;
     bool hasTime = false;
     std::optional<VideoQuality> quality;
     constexpr char kSecondsWanted[] = "a number of seconds from -1e9 to 1e9";
-    for (int i = 1; i < argc; i += 2) {
+    for (int i = 1; i < argc; ++i) {
         const std::string_view name = argv[i];
+        if (name == "--gentle") {
+            options.gentle = true;
+            continue;
+        }
         if (i + 1 >= argc) return error = std::string(name) + " needs a value", false;
-        const std::string_view value = argv[i + 1];
+        const std::string_view value = argv[++i];
         const auto bad = [&](const char* what) {
             error = std::string(name) + " takes " + what + ", not '" + std::string(value) + "'";
             return false;
         };
-        if (name == "--size") {
+        if (name == "--size" && !flashes) {
             if (!ParseSize(value, options.width, options.height))
                 return bad("a size WxH of whole pixels above 0");
-        } else if (name == "--output") {
+        } else if (name == "--output" && !flashes) {
             options.output = value;
         } else if (name == "--track") {
             options.track = value;
@@ -80,7 +87,7 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
             std::array<float, 3> levels;
             if (!ParseLevels(value, levels)) return bad("three finite numbers A,B,C");
             options.levels = levels;
-        } else if (!still && name == "--fps") {
+        } else if (!still && !flashes && name == "--fps") {
             if (!ParseInt(value, options.fps) || options.fps < 1 || options.fps > 1000) {
                 return bad("a whole number of frames per second from 1 to 1000");
             }
@@ -90,9 +97,9 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
             double to = 0.0;
             if (!ParseSeconds(value, to)) return bad(kSecondsWanted);
             options.to = to;
-        } else if (!still && name == "--frames") {
+        } else if (!still && !flashes && name == "--frames") {
             options.framesDir = value;
-        } else if (!still && name == "--quality") {
+        } else if (!still && !flashes && name == "--quality") {
             if (value != "preview" && value != "release") return bad("preview or release");
             quality = value == "preview" ? VideoQuality::Preview : VideoQuality::Release;
         } else {
@@ -100,7 +107,7 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
         }
     }
     if (still && !hasTime) return error = "still needs --time", false;
-    if (still ? options.output.empty() : options.output.empty() == options.framesDir.empty()) {
+    if (still ? options.output.empty() : !flashes && options.output.empty() == options.framesDir.empty()) {
         return error = still ? "still needs --output FILE.png"
                              : "video needs one of --output FILE.mp4 and --frames DIR",
                false;

@@ -13,23 +13,28 @@ constexpr char kCaptureUsage[] =
     "       tesselune-capture video [--size WxH] [--fps N] [--from T0] [--to T1] [--quality "
     "preview|release]\n"
     "                               (--output FILE.mp4 | --frames DIR)\n"
-    "       either may take --track FILE (default %s)\n";  // the show's track path
+    "       tesselune-capture flashes [--from T0] [--to T1]\n"
+    "       each may take --track FILE (default %s) and --gentle (the show's gentle mode)\n"
+    "flashes draws the show at 96x54, 60 frames a second, and prints the seconds that flash more than three\n"
+    "times over a quarter of the frame or of any ninth of it (exit code 1 if any)\n"
+    "%s\n";  // the show's track path, then the photosensitivity warning
 
 // The most seconds a time may lie from the start of the show either way: far beyond any track, and near
 // enough for every time to be a sample position and every span a frame count.
 constexpr double kMaxSeconds = 1e9;
 
 struct CaptureOptions {
-    enum class Mode { Still, Video };
+    enum class Mode { Still, Video, Flashes };
     Mode mode = Mode::Still;
     double time = 0.0;                           // still: the music time
     std::optional<SceneId> scene;                // still: drawn whatever the time
     std::optional<std::array<float, 3>> levels;  // still: the spectrum levels as given
+    bool gentle = false;                         // the show's gentle mode
     int width = 1280, height = 720;
     int fps = 60;
     double from = 0.0;
-    std::optional<double> to;  // video: the end, else the end of the show
-    int frames = 0;            // video: how many are drawn, at --from + n / --fps before the end
+    std::optional<double> to;  // video, flashes: the end, else the end of the show
+    int frames = 0;            // video, flashes: how many are drawn, at --from + n / --fps before the end
     std::string output;        // the PNG or the video file
     std::string framesDir;     // video: numbered PNGs instead of a video
     // video: the encode; release unless told otherwise for 1280x720 and above, preview below

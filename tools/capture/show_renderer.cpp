@@ -30,12 +30,13 @@ void ShowRenderer::Draw(SceneId id, double time, const std::array<float, 3>& lev
         scene = MakeScene(id);
         scene->Init();
     }
-    DrawShowFrame(
-        Width(), Height(),
-        [&] {
-            return MusicReading{time, levels};
-        },
-        [&](double) { return scene.get(); });
+    const auto music = [&] { return MusicReading{time, levels}; };
+    const auto sceneAt = [&](double) { return scene.get(); };
+    if (gentle_) {
+        gentle_->Draw(Width(), Height(), music, sceneAt);
+    } else {
+        DrawShowFrame(Width(), Height(), music, sceneAt);
+    }
 }
 
 std::unique_ptr<TrackLevels> TrackLevels::Open(const std::string& path, std::string& error, double from,

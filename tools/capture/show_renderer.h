@@ -8,6 +8,7 @@
 
 #include "audio/decoded_track.h"
 #include "platform/egl/headless_gl.h"
+#include "scenes/gentle_frame.h"
 #include "scenes/scene_schedule.h"
 #include "scenes/show_frame.h"
 
@@ -18,6 +19,8 @@ public:
 
     int Width() const { return gl_->Width(); }
     int Height() const { return gl_->Height(); }
+    // From now on, draws the frames as the show's gentle mode does.
+    void BeGentle() { gentle_ = std::make_unique<GentleFrame>(); }
     // Draws the frame as the show draws it: cleared to black, then `scene` over the whole viewport.
     void Draw(SceneId scene, double time, const std::array<float, 3>& levels);
     // The frame drawn last, RGBA, bottom row first.
@@ -28,6 +31,7 @@ private:
 
     std::unique_ptr<HeadlessGL> gl_;
     std::array<std::unique_ptr<SceneBase>, kSceneCount> scenes_;  // each built when first drawn
+    std::unique_ptr<GentleFrame> gentle_;
 };
 
 // The spectrum levels of a decoded track as live playback computes them at a music time.
