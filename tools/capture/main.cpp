@@ -92,6 +92,30 @@ double SecondsSince(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
+// The time left of the run `options` asks for, from one frame of every piece of its span, each drawn after a
+// frame that builds its scene's program and timed once, or a few times over for the quick ones, whose single
+// times are the noisiest. To be called before the gentle mode starts, whose picture follows the frames
+// before it.
+TimeLeft ProbeTimeLeft(ShowRenderer& renderer, const TrackLevels& track, const CaptureOptions& options) {
+    std::vector<uint8_t> scratch(static_cast<size_t>(options.width) * options.height * 4);
+    std::array<bool, kSceneCount> built{};
+    const auto draw = [&](SceneId scene, double time) {
+        renderer.Draw(scene, time, track.At(time));
+        renderer.Read(scratch.data());
+    };
+    const auto probe = [&](double time) {
+        const SceneId scene = ScheduledScene(time);
+        if (!std::exchange(built[static_cast<size_t>(scene)], true)) draw(scene, time);
+        const Clock::time_point start = Clock::now();
+        int draws = 0;
+        do {
+            draw(scene, time);
+        } while (++draws < 5 && SecondsSince(start) < 0.05 && StopSignal() == 0);
+        return SecondsSince(start) / draws;
+    };
+    return TimeLeft(ProbeFrameCosts(options.from, options.fps, options.frames, probe));
+}
+
 // Frames done of the total, the rate and the time left: one line kept up to date on a terminal, else a plain
 // line every few seconds.
 class Progress {
@@ -226,26 +250,7 @@ int Video(const CaptureOptions& options) {
         return FailVideo(error);
     }
 
-    // One frame of every piece of the span first, for the time left: after a frame that builds its scene's
-    // program, timed once, or a few times over for the quick ones, whose single times are the noisiest. Drawn
-    // before the gentle mode starts, whose picture follows the frames before it.
-    std::vector<uint8_t> scratch(static_cast<size_t>(options.width) * options.height * 4);
-    std::array<bool, kSceneCount> built{};
-    const auto probeDraw = [&](SceneId scene, double time) {
-        renderer->Draw(scene, time, track->At(time));
-        renderer->Read(scratch.data());
-    };
-    const auto probe = [&](double time) {
-        const SceneId scene = ScheduledScene(time);
-        if (!std::exchange(built[static_cast<size_t>(scene)], true)) probeDraw(scene, time);
-        const Clock::time_point start = Clock::now();
-        int draws = 0;
-        do {
-            probeDraw(scene, time);
-        } while (++draws < 5 && SecondsSince(start) < 0.05 && StopSignal() == 0);
-        return SecondsSince(start) / draws;
-    };
-    TimeLeft timeLeft(ProbeFrameCosts(options.from, options.fps, options.frames, probe));
+    TimeLeft timeLeft = ProbeTimeLeft(*renderer, *track, options);
 
     const auto draw = [&](double time) { renderer->Draw(ScheduledScene(time), time, track->At(time)); };
     if (options.gentle) {
@@ -284,19 +289,21 @@ int Flashes(const CaptureOptions& options) {
     if (track == nullptr) return Fail(error);
     std::unique_ptr<ShowRenderer> renderer = ShowRenderer::Create(options.width, options.height, error);
     if (renderer == nullptr) return Fail(error);
+    TimeLeft timeLeft = ProbeTimeLeft(*renderer, *track, options);
     const auto draw = [&](double time) { renderer->Draw(ScheduledScene(time), time, track->At(time)); };
     if (options.gentle) StartGentle(*renderer, options.from, options.fps, draw);
     FlashMeter meter(options.width, options.height, options.fps);
     FlashReport report(options.fps);
     std::vector<uint8_t> rgba(static_cast<size_t>(options.width) * options.height * 4);
     {
-        Progress progress(options.frames);
+        Progress progress(options.frames, std::move(timeLeft));
         for (int n = 0; n < options.frames; ++n) {
+            const Clock::time_point start = Clock::now();
             const double time = options.from + static_cast<double>(n) / options.fps;
             draw(time);
             renderer->Read(rgba.data());
             report.Add(time, kSceneNames[static_cast<int>(ScheduledScene(time))], meter.Add(rgba.data()));
-            progress.Done(n + 1);
+            progress.Done(n + 1, SecondsSince(start), 0.0);
         }
     }
     std::fputs(report.Text().c_str(), stdout);
