@@ -43,6 +43,15 @@ public:
     virtual int64_t ChannelGetPosition(Handle handle, uint32_t mode) = 0;
     // Bytes of the channel's format to seconds at the channel's rate; -1 for an invalid handle.
     virtual double ChannelBytes2Seconds(Handle handle, int64_t position) = 0;
+    // Seconds to bytes of the channel's format, rounded up to a whole frame: a position set from a time is
+    // never before it. -1 for an invalid handle.
+    virtual int64_t ChannelSeconds2Bytes(Handle handle, double seconds) = 0;
+    // Moves the channel to `position` (bytes, kPosByte), playing or not: its sound, its position and its
+    // spectrum go on from there at once. False for an invalid handle or position.
+    virtual bool ChannelSetPosition(Handle handle, int64_t position, uint32_t mode) = 0;
+    // Stops a playing channel where it is; ChannelPlay without restart goes on from there. False when it is
+    // not playing.
+    virtual bool ChannelPause(Handle handle) = 0;
     // Closes the device and frees every channel.
     virtual bool Free() = 0;
 };

@@ -22,6 +22,9 @@ public:
     // back and `error` says what happened there: whether reading goes on past it or stops. May throw
     // std::bad_alloc.
     virtual int64_t Read(float* out, int64_t frames, std::string& error) = 0;
+    // Moves to frame `frame` from the start, so that Read goes on from there; false where the decoder cannot
+    // (the caller then reads up to it instead).
+    virtual bool Seek(int64_t /*frame*/) { return false; }
 };
 
 // No track has more: a header that declares more lies, and the memory sized from it would run to gigabytes.

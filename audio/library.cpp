@@ -1,6 +1,7 @@
 #include "audio/library.h"
 
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -31,10 +32,10 @@ OpenResult WholeFileOnly(bool mem, const char* file, uint64_t offset, uint64_t l
     return {};
 }
 
-// The track `open` opens, streaming from its first frame: the stream, or null with the reason in `error`.
+// The track `open` opens, streaming from its frame `first`: the stream, or null with the reason in `error`.
 // Running out of memory or threads is a reason like any other.
 std::shared_ptr<TrackStream> OpenStream(const std::function<OpenResult()>& open, const std::string& name,
-                                        std::string& error) {
+                                        std::string& error, int64_t first = 0) {
     try {
         OpenResult opened = open();
         if (!opened.decoder) {
@@ -43,13 +44,26 @@ std::shared_ptr<TrackStream> OpenStream(const std::function<OpenResult()>& open,
         }
         error = FormatProblem(opened.decoder->Channels(), opened.decoder->SampleRate());
         if (!error.empty()) return nullptr;
-        return std::make_shared<TrackStream>(std::move(opened.decoder), name);
+        return std::make_shared<TrackStream>(std::move(opened.decoder), name, first);
     } catch (const std::bad_alloc&) {
         error = "out of memory";
     } catch (const std::exception& e) {
         error = e.what();
     }
     return nullptr;
+}
+
+// The channel's track opened again by `open`, from a given frame.
+Reopen ReopenWith(const std::function<OpenResult()>& open, const std::string& name) {
+    return [open, name](int64_t first) {
+        std::string ignored;
+        return OpenStream(open, name, ignored, first);
+    };
+}
+
+// Whole frames of the channel's 16-bit format.
+int64_t FrameBytes(const TrackStream& stream) {
+    return int64_t{stream.Channels()} * kBytesPerSample;
 }
 
 }  // namespace
@@ -86,10 +100,7 @@ Handle Library::StreamCreateFile(bool mem, const char* file, uint64_t offset, ui
             return decode(path.c_str());
         };
         stream = OpenStream(open, file, error);
-        reopen = [open, name = std::string(file)] {
-            std::string ignored;
-            return OpenStream(open, name, ignored);
-        };
+        reopen = ReopenWith(open, file);
     }
     if (!stream) {
         failedStream_ = file ? file : "";
@@ -113,10 +124,7 @@ Handle Library::MusicLoad(bool mem, const char* file, uint64_t offset, uint32_t 
             return decode(path.c_str(), rate);
         };
         stream = OpenStream(open, file, error);
-        reopen = [open, name = std::string(file)] {
-            std::string ignored;
-            return OpenStream(open, name, ignored);
-        };
+        reopen = ReopenWith(open, file);
     }
     const std::string name = file ? file : "(no file)";
     const bool afterStream = !failedStream_.empty() && failedStream_ == name;
@@ -159,15 +167,31 @@ int32_t Library::ChannelGetData(Handle handle, void* buffer, uint32_t length) {
 int64_t Library::ChannelGetPosition(Handle handle, uint32_t mode) {
     const std::optional<ChannelState> channel = mixer_.Find(handle);
     if (!channel || mode != kPosByte) return -1;
-    return channel->frame * channel->stream->Channels() * kBytesPerSample;
+    return channel->frame * FrameBytes(*channel->stream);
+}
+
+int64_t Library::ChannelSeconds2Bytes(Handle handle, double seconds) {
+    const std::optional<ChannelState> channel = mixer_.Find(handle);
+    if (!channel || !(seconds >= 0.0)) return -1;
+    const TrackStream& stream = *channel->stream;
+    return static_cast<int64_t>(std::ceil(seconds * stream.SampleRate())) * FrameBytes(stream);
+}
+
+bool Library::ChannelSetPosition(Handle handle, int64_t position, uint32_t mode) {
+    const std::optional<ChannelState> channel = mixer_.Find(handle);
+    if (!channel || mode != kPosByte || position < 0) return false;
+    return mixer_.SetPosition(handle, position / FrameBytes(*channel->stream));
+}
+
+bool Library::ChannelPause(Handle handle) {
+    return mixer_.Pause(handle);
 }
 
 double Library::ChannelBytes2Seconds(Handle handle, int64_t position) {
     const std::optional<ChannelState> channel = mixer_.Find(handle);
     if (!channel || position < 0) return -1.0;
     const TrackStream& stream = *channel->stream;
-    return static_cast<double>(position) /
-           (static_cast<double>(stream.SampleRate()) * stream.Channels() * kBytesPerSample);
+    return static_cast<double>(position) / (static_cast<double>(stream.SampleRate()) * FrameBytes(stream));
 }
 
 bool Library::Free() {

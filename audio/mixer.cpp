@@ -60,36 +60,68 @@ void Mixer::RemoveAll() {
 bool Mixer::Play(Handle handle, bool restart) {
     std::shared_ptr<TrackStream> stream;
     Reopen reopen;
+    int64_t from = 0;
     {
         std::lock_guard lock(mutex_);
         const auto it = channels_.find(handle);
         if (it == channels_.end()) return false;
         const Channel& channel = it->second;
-        if (!channel.playing) {
-            stream = channel.stream;  // still at its first frame
-        } else {
+        if (channel.playing) {
             const int64_t mixed = TrackFrame(*channel.stream, clock_.Mixed() - channel.start);
             if (!restart && !channel.stream->EndedBefore(mixed)) return true;
             reopen = channel.reopen;
+        } else if (restart && channel.from != 0) {
+            reopen = channel.reopen;
+        } else {
+            stream = channel.stream;  // at the frame where it stopped or was moved to
+            from = channel.from;
         }
     }
-    if (reopen) {
-        try {
-            stream = reopen();
-        } catch (const std::exception&) {
-            stream = nullptr;
-        }
-        if (!stream) return false;
-    }
-    stream->AwaitDecoded(static_cast<int64_t>(TrackStream::kStartSeconds * stream->SampleRate()));
+    if (reopen && !(stream = Reopened(reopen, 0))) return false;
+    stream->AwaitDecoded(from + static_cast<int64_t>(TrackStream::kStartSeconds * stream->SampleRate()));
 
     std::shared_ptr<TrackStream> old;  // released after the unlock
     std::lock_guard lock(mutex_);
     const auto it = channels_.find(handle);
     if (it == channels_.end()) return false;
     old = std::exchange(it->second.stream, std::move(stream));
-    it->second.playing = true;
-    it->second.start = clock_.Mixed();
+    Start(it->second, from);
+    return true;
+}
+
+bool Mixer::Pause(Handle handle) {
+    std::lock_guard lock(mutex_);
+    const auto it = channels_.find(handle);
+    if (it == channels_.end() || !it->second.playing) return false;
+    it->second.from = Heard(it->second);
+    it->second.playing = false;
+    return true;
+}
+
+bool Mixer::SetPosition(Handle handle, int64_t frame) {
+    if (frame < 0) return false;
+    Reopen reopen;
+    {
+        std::lock_guard lock(mutex_);
+        const auto it = channels_.find(handle);
+        if (it == channels_.end()) return false;
+        reopen = it->second.reopen;
+    }
+    std::shared_ptr<TrackStream> stream = Reopened(reopen, frame);
+    if (!stream) return false;
+    stream->AwaitDecoded(frame + static_cast<int64_t>(TrackStream::kStartSeconds * stream->SampleRate()));
+
+    std::shared_ptr<TrackStream> old;  // released after the unlock
+    std::lock_guard lock(mutex_);
+    const auto it = channels_.find(handle);
+    if (it == channels_.end()) return false;
+    Channel& channel = it->second;
+    old = std::exchange(channel.stream, std::move(stream));
+    if (channel.playing) {
+        Start(channel, frame);
+    } else {
+        channel.from = frame;
+    }
     return true;
 }
 
@@ -98,10 +130,27 @@ std::optional<ChannelState> Mixer::Find(Handle handle) {
     const auto it = channels_.find(handle);
     if (it == channels_.end()) return std::nullopt;
     const Channel& channel = it->second;
-    int64_t frame = 0;
-    if (channel.playing)
-        frame = TrackFrame(*channel.stream, std::max<int64_t>(clock_.Heard() - channel.start, 0));
-    return ChannelState{channel.stream, frame};
+    return ChannelState{channel.stream, channel.playing ? Heard(channel) : channel.from};
+}
+
+std::shared_ptr<TrackStream> Mixer::Reopened(const Reopen& reopen, int64_t frame) {
+    if (!reopen) return nullptr;
+    try {
+        return reopen(frame);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+void Mixer::Start(Channel& channel, int64_t from) {
+    channel.playing = true;
+    channel.start = clock_.Mixed() - DeviceFrames(*channel.stream, from);
+    channel.from = from;
+}
+
+int64_t Mixer::Heard(const Channel& channel) {
+    return std::max(TrackFrame(*channel.stream, std::max<int64_t>(clock_.Heard() - channel.start, 0)),
+                    channel.from);
 }
 
 void Mixer::Render(float* stereo, int frames, int queued) {
@@ -118,6 +167,10 @@ void Mixer::Render(float* stereo, int frames, int queued) {
 // kDeviceRate.
 int64_t Mixer::TrackFrame(const TrackStream& stream, int64_t deviceFrames) {
     return deviceFrames * stream.SampleRate() / kDeviceRate;
+}
+
+int64_t Mixer::DeviceFrames(const TrackStream& stream, int64_t frame) {
+    return (frame * kDeviceRate + stream.SampleRate() - 1) / stream.SampleRate();
 }
 
 void Mixer::MixInto(const Channel& channel, int64_t offset, float* stereo, int frames) {

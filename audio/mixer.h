@@ -19,9 +19,9 @@ namespace audio {
 
 enum class ChannelKind { kStream, kMusic };
 
-// The channel's track opened again at its first frame, for a restart; null when it no longer opens. May
-// throw what the TrackStream constructor throws.
-using Reopen = std::function<std::shared_ptr<TrackStream>()>;
+// The channel's track opened again from the given frame on, for a restart or a new position; null when it no
+// longer opens. May throw what the TrackStream constructor throws.
+using Reopen = std::function<std::shared_ptr<TrackStream>(int64_t first)>;
 
 // A channel as a query sees it: its track and the frame now being heard, in the track's own rate. After the
 // track's end the frame goes on counting, as if silence followed.
@@ -43,6 +43,12 @@ public:
     // Starts the channel, from the start when asked to or when its track has played to its end. Waits for
     // the first frames to be decoded, so that the sound starts with the position.
     bool Play(Handle handle, bool restart);
+    // Stops a playing channel at the frame being heard, which its position then holds; Play without restart
+    // goes on from there.
+    bool Pause(Handle handle);
+    // Moves the channel to its track's frame `frame`, playing or not: the next frames mixed are from there,
+    // and its position holds that frame until they are heard. Waits for the first frames to be decoded.
+    bool SetPosition(Handle handle, int64_t frame);
     std::optional<ChannelState> Find(Handle handle);
 
     // Writes `frames` stereo frames: the sum of the playing channels. `queued` is how many frames handed over
@@ -57,10 +63,20 @@ private:
         ChannelKind kind;
         Reopen reopen;
         bool playing = false;
-        int64_t start = 0;  // the device frame its first frame is mixed at
+        int64_t start = 0;  // the device frame its first frame is (or would have been) mixed at
+        int64_t from = 0;   // the track frame it was started, resumed or moved at: its position's floor
+                            // while playing, its position while not
     };
 
     static int64_t TrackFrame(const TrackStream& stream, int64_t deviceFrames);
+    // The device frames before the track's frame `frame`, rounded up.
+    static int64_t DeviceFrames(const TrackStream& stream, int64_t frame);
+    // The channel's track frame being heard.
+    int64_t Heard(const Channel& channel);
+    // Opens the channel's track again from `frame` and waits for its first frames; null when it fails.
+    static std::shared_ptr<TrackStream> Reopened(const Reopen& reopen, int64_t frame);
+    // The channel plays from `from` on, starting with the next frames mixed.
+    void Start(Channel& channel, int64_t from);
     // Mixes the channel's device frames [offset, offset + frames) into `stereo` (nothing when it is null).
     void MixInto(const Channel& channel, int64_t offset, float* stereo, int frames);
 

@@ -26,7 +26,7 @@ int64_t RingFrames(int rate, int channels) {
 
 }  // namespace
 
-TrackStream::TrackStream(std::unique_ptr<Decoder> decoder, std::string name)
+TrackStream::TrackStream(std::unique_ptr<Decoder> decoder, std::string name, int64_t first)
     : decoder_(std::move(decoder)),
       name_(std::move(name)),
       channels_(decoder_->Channels()),
@@ -36,7 +36,10 @@ TrackStream::TrackStream(std::unique_ptr<Decoder> decoder, std::string name)
       history_(
           std::min(Seconds(kHistorySeconds, rate_),
                    static_cast<int64_t>(capacity_ * kHistorySeconds / (kAheadSeconds + kHistorySeconds)))),
-      ring_(static_cast<size_t>(capacity_ * channels_)) {
+      ring_(static_cast<size_t>(capacity_ * channels_)),
+      end_(first),
+      released_(first),
+      skip_(first) {
 #ifndef __EMSCRIPTEN__
     try {
         thread_ = std::thread([this] { Run(); });
@@ -58,6 +61,7 @@ void TrackStream::Fill() {
     if (ended_) return;
     try {
         std::vector<float> block(static_cast<size_t>(kBlockFrames * channels_));
+        SkipToStart(block);
         while (!ended_ && end_ + kBlockFrames - capacity_ <= released_) {
             std::string error;
             const int64_t read = decoder_->Read(block.data(), kBlockFrames, error);
@@ -127,6 +131,7 @@ bool TrackStream::EndedBefore(int64_t frame) const {
 void TrackStream::Run() {
     try {
         std::vector<float> block(static_cast<size_t>(kBlockFrames * channels_));
+        SkipToStart(block);
         for (;;) {
             std::string error;
             const int64_t read = decoder_->Read(block.data(), kBlockFrames, error);
@@ -154,6 +159,16 @@ void TrackStream::Run() {
     decoder_.reset();  // on this thread, which is the one that read it
 }
 #endif
+
+void TrackStream::SkipToStart(std::vector<float>& block) {
+    if (skip_ == 0 || decoder_->Seek(std::exchange(skip_, 0))) return;
+    std::string error;
+    for (int64_t at = 0; at < end_;) {
+        const int64_t read = decoder_->Read(block.data(), std::min(kBlockFrames, end_ - at), error);
+        if (read <= 0) return;
+        at += read;
+    }
+}
 
 void TrackStream::Append(const std::vector<float>& block, int64_t read, const std::string& error) {
     for (int64_t i = 0; i < read; ++i) {

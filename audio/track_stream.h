@@ -25,11 +25,11 @@ public:
     // The ring never takes more, whatever the format: a format that would need more keeps less time in it.
     static constexpr size_t kMaxRingBytes = size_t{64} << 20;
 
-    // Starts decoding `decoder` (whose format FormatProblem accepts). `name` names the track in the one line
-    // written to standard error when it turns bad or memory runs out. Throws std::system_error (saying that
-    // no decoding thread could be started) when no thread can be started, std::bad_alloc when the ring
-    // cannot be had.
-    TrackStream(std::unique_ptr<Decoder> decoder, std::string name);
+    // Starts decoding `decoder` (whose format FormatProblem accepts) from its frame `first` on; frames before
+    // it read as silence. `name` names the track in the one line written to standard error when it turns
+    // bad or memory runs out. Throws std::system_error (saying that no decoding thread could be started)
+    // when no thread can be started, std::bad_alloc when the ring cannot be had.
+    TrackStream(std::unique_ptr<Decoder> decoder, std::string name, int64_t first = 0);
     // Stops the decoding thread and waits for it.
     ~TrackStream();
     TrackStream(const TrackStream&) = delete;
@@ -53,6 +53,8 @@ public:
 
 private:
     void Run();
+    // Brings the decoder to the first frame wanted, the first time it is called.
+    void SkipToStart(std::vector<float>& block);
     // Puts `read` decoded frames of `block` at the ring's end, and reports `error` (the mutex held).
     void Append(const std::vector<float>& block, int64_t read, const std::string& error);
     void Report(const std::string& what) const;
@@ -71,6 +73,7 @@ private:
     std::vector<float> ring_;  // frame f at (f % capacity_)
     int64_t end_ = 0;          // frames decoded so far; the ring holds [end_ - capacity_, end_)
     int64_t released_ = 0;     // frames before this one may be overwritten
+    int64_t skip_ = 0;         // frames the decoder has still to pass before the first one wanted
     bool ended_ = false;
     bool stop_ = false;
 #ifndef __EMSCRIPTEN__

@@ -1,6 +1,7 @@
 #include "demo/main_window.h"
 
 #include <cstdlib>
+#include <utility>
 
 #include "audio/levels.h"
 #include "platform/gl.h"
@@ -27,12 +28,14 @@ SceneBase* BuildScene(SceneBase*& field) {
 
 }  // namespace
 
-MainWindow::MainWindow(audio::AudioLibrary& audio, bool gentle) : audio_(audio) {
+MainWindow::MainWindow(audio::AudioLibrary& audio, bool gentle, std::unique_ptr<Studio> studio)
+    : audio_(audio), studio_(std::move(studio)) {
     // Everything below draws: without a GL context there is no show (the window layer has said why).
     if (!HasContext()) std::exit(1);
     music = new Music(audio_, FindTrack(GetExeDirectory()));
     music->Load();
     if (music->ok) audio_.ChannelPlay(music->handle, false);
+    if (studio_ && music->ok) studio_->Attach(audio_, music->handle);
 #define TESSELUNE_BUILD_SCENE(Name, field, kind) BuildScene<Name>(field);
     TESSELUNE_SCENES(TESSELUNE_BUILD_SCENE)
 #undef TESSELUNE_BUILD_SCENE
@@ -61,6 +64,19 @@ MainWindow::~MainWindow() {
 
 void MainWindow::OnKeyDown(int key) {
     if (key == VK_ESCAPE) std::exit(0);
+    if (studio_ && studio_->OnKey(key)) OnDraw();
+}
+
+void MainWindow::OnLButtonDown(int x, int y) {
+    if (studio_) studio_->OnPointer(Studio::Pointer::kPress, x, y, viewportWidth, viewportHeight);
+}
+
+void MainWindow::OnLButtonUp(int x, int y) {
+    if (studio_) studio_->OnPointer(Studio::Pointer::kRelease, x, y, viewportWidth, viewportHeight);
+}
+
+void MainWindow::OnMouseMove(int x, int y) {
+    if (studio_) studio_->OnPointer(Studio::Pointer::kMove, x, y, viewportWidth, viewportHeight);
 }
 
 void MainWindow::OnResize(int width, int height) {
@@ -71,17 +87,31 @@ void MainWindow::OnResize(int width, int height) {
 }
 
 SceneBase* MainWindow::SelectScene(double time) const {
-    return this->*kSceneFields[static_cast<int>(ScheduledScene(time))];
+    return Scene(CurrentSchedule().SceneAt(time));
+}
+
+SceneBase* MainWindow::Scene(SceneId id) const {
+    return this->*kSceneFields[static_cast<int>(id)];
+}
+
+const Schedule& MainWindow::CurrentSchedule() const {
+    return studio_ ? studio_->CurrentSchedule() : ShowSchedule();
 }
 
 void MainWindow::OnDraw() {
-    const auto readMusic = [this] { return ReadMusic(); };
+    if (studio_) {
+        studio_->Poll([this](SceneId id) { return Scene(id); });
+        studio_->BeforeFrame();
+    }
+    MusicReading music;
+    const auto readMusic = [&] { return music = ReadMusic(); };
     const auto sceneAt = [this](double time) { return SelectScene(time); };
     if (gentle_) {
         gentle_->Draw(viewportWidth, viewportHeight, readMusic, sceneAt);
     } else {
         DrawShowFrame(viewportWidth, viewportHeight, readMusic, sceneAt);
     }
+    if (studio_) studio_->AfterFrame(music, viewportWidth, viewportHeight);
     SwapFrame();
 }
 
@@ -92,7 +122,8 @@ MusicReading MainWindow::ReadMusic() {
     if (music->ok) {
         now.time = audio_.ChannelBytes2Seconds(music->handle,
                                                audio_.ChannelGetPosition(music->handle, audio::kPosByte));
-        if (now.time > kShowEnd) std::exit(0);  // the run-time's normal exit; this frame is not drawn
+        // The run-time's normal exit; this frame is not drawn. The studio pauses there instead.
+        if (now.time > CurrentSchedule().end && !studio_) std::exit(0);
     }
     return now;
 }

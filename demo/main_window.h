@@ -7,6 +7,7 @@
 #include "audio/audio_library.h"
 #include "core_window.h"
 #include "demo/music.h"
+#include "demo/studio.h"
 #include "scenes/gentle_frame.h"
 #include "scenes/scenes.h"
 #include "scenes/show_frame.h"
@@ -18,11 +19,17 @@ extern float SpectrumBuffer[1024];
 class MainWindow final : public CoreWindow {
 public:
     // Opens the window, starts the track on `audio`, builds every scene's program and draws the first frame,
-    // in the gentle mode when `gentle` says so.
-    explicit MainWindow(audio::AudioLibrary& audio, bool gentle = false);
+    // in the gentle mode when `gentle` says so. With a `studio`, every frame first takes what it has read
+    // again, and the schedule is the studio's.
+    explicit MainWindow(audio::AudioLibrary& audio, bool gentle = false,
+                        std::unique_ptr<Studio> studio = nullptr);
     ~MainWindow() override;  // frees the audio library and the music record
 
     void OnKeyDown(int key) override;
+    // The studio's: the pointer on its timeline.
+    void OnLButtonDown(int x, int y) override;
+    void OnLButtonUp(int x, int y) override;
+    void OnMouseMove(int x, int y) override;
     void OnResize(int width, int height) override;
     void OnIdle() override { OnDraw(); }
     void OnDraw() override;
@@ -32,6 +39,12 @@ public:
 
     // The scene the schedule shows at `time`: one of the scene fields.
     SceneBase* SelectScene(double time) const;
+    // The scene field of `id`.
+    SceneBase* Scene(SceneId id) const;
+    // The schedule in use: the show's, or the studio's.
+    const Schedule& CurrentSchedule() const;
+    // The studio's faults standing now; empty without a studio.
+    std::string StudioErrors() const { return studio_ ? studio_->Errors() : std::string(); }
 
     int viewportWidth = 0;
     int viewportHeight = 0;
@@ -47,4 +60,5 @@ private:
 
     audio::AudioLibrary& audio_;
     std::unique_ptr<GentleFrame> gentle_;  // in the gentle mode
+    std::unique_ptr<Studio> studio_;
 };

@@ -1,30 +1,54 @@
 #include "scenes/scene.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/gl.h"
 #include "shaders/shader_texts.h"
 
 namespace {
 
-void ReportLog(const char* scene, const char* what, GLuint object, bool isProgram) {
+std::string InfoLog(GLuint object, bool isProgram) {
     GLint size = 0;
     (isProgram ? gl::GetProgramiv : gl::GetShaderiv)(object, GL_INFO_LOG_LENGTH, &size);
     std::string log(size > 0 ? static_cast<size_t>(size) : 1, '\0');
     (isProgram ? gl::GetProgramInfoLog : gl::GetShaderInfoLog)(object, static_cast<GLsizei>(log.size()),
                                                                nullptr, log.data());
-    std::fprintf(stderr, "%s: %s failed:\n%s\n", scene, what, log.c_str());
+    log.resize(std::strlen(log.c_str()));
+    return log;
 }
 
-GLuint CompiledShader(const char* scene, const char* what, GLenum type, const char* text) {
+// Each failure: what failed, and the driver's log.
+using Failures = std::vector<std::string>;
+
+void AddFailure(Failures& failures, const char* what, const std::string& log) {
+    failures.push_back(std::string(what) + " failed:\n" + log + "\n");
+}
+
+GLuint CompiledShader(const char* what, GLenum type, const char* text, Failures& failures) {
     const GLuint shader = gl::CreateShader(type);
     gl::ShaderSource(shader, 1, &text, nullptr);
     gl::CompileShader(shader);
     GLint compiled = GL_FALSE;
     gl::GetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
-    if (compiled != GL_TRUE) ReportLog(scene, what, shader, false);
+    if (compiled != GL_TRUE) AddFailure(failures, what, InfoLog(shader, false));
     return shader;
+}
+
+// The program, linked whether or not its shaders compiled, and each failure on the way.
+GLuint BuiltProgram(const char* vertex, const char* fragment, Failures& failures) {
+    const GLuint program = gl::CreateProgram();
+    gl::AttachShader(program,
+                     CompiledShader("vertex shader compilation", GL_VERTEX_SHADER, vertex, failures));
+    gl::AttachShader(program,
+                     CompiledShader("fragment shader compilation", GL_FRAGMENT_SHADER, fragment, failures));
+    gl::LinkProgram(program);
+    GLint linked = GL_FALSE;
+    gl::GetProgramiv(program, GL_LINK_STATUS, &linked);
+    if (linked != GL_TRUE) AddFailure(failures, "program link", InfoLog(program, true));
+    return program;
 }
 
 }  // namespace
@@ -34,15 +58,24 @@ uint32_t buildProgram(const char* scene, const char* fragment) {
 }
 
 uint32_t buildProgram(const char* scene, const char* vertex, const char* fragment) {
-    const GLuint program = gl::CreateProgram();
-    gl::AttachShader(program, CompiledShader(scene, "vertex shader compilation", GL_VERTEX_SHADER, vertex));
-    gl::AttachShader(program,
-                     CompiledShader(scene, "fragment shader compilation", GL_FRAGMENT_SHADER, fragment));
-    gl::LinkProgram(program);
-    GLint linked = GL_FALSE;
-    gl::GetProgramiv(program, GL_LINK_STATUS, &linked);
-    if (linked != GL_TRUE) ReportLog(scene, "program link", program, true);
+    Failures failures;
+    const GLuint program = BuiltProgram(vertex, fragment, failures);
+    for (const std::string& failure : failures) std::fprintf(stderr, "%s: %s", scene, failure.c_str());
     return program;
+}
+
+uint32_t linkProgram(const char* vertex, const char* fragment, std::string& log) {
+    Failures failures;
+    const GLuint program = BuiltProgram(vertex, fragment, failures);
+    if (failures.empty()) return program;
+    log.clear();
+    for (const std::string& failure : failures) log += failure;
+    return 0;
+}
+
+bool SceneBase::ReplaceProgram(uint32_t built, const char*, std::string&) {
+    program->id = built;
+    return true;
 }
 
 void RenderProgram(uint32_t program, float width, float height, double time, const float* val) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // The length of one bar as the shaders receive it: the float nearest to 8/3.
 constexpr float kSceneTime = 2.6666667f;
@@ -17,6 +18,9 @@ constexpr float kSceneTime = 2.6666667f;
 uint32_t buildProgram(const char* scene, const char* fragment);
 // The same with a vertex shader of the caller's own.
 uint32_t buildProgram(const char* scene, const char* vertex, const char* fragment);
+// Builds a program as buildProgram does, reporting nothing: the program, or 0 with the driver's logs of what
+// failed in `log`.
+uint32_t linkProgram(const char* vertex, const char* fragment, std::string& log);
 
 struct ShaderProgram {
     ShaderProgram(const char* scene, const char* fragment) : id(buildProgram(scene, fragment)) {}
@@ -29,6 +33,12 @@ public:
     virtual void Init() = 0;
     // Draws the scene over the whole viewport: `val` points to the three spectrum levels.
     virtual void Render(double time, const float* val) = 0;
+    // Draws with `built` from now on, a program linked from the scene's fragment text as its files now read;
+    // `particleDisc` is their particle disc text, or null where the scene's text differs from the built-in
+    // one in more than its disc (so that only the program drawn from the text itself shows it). A scene that
+    // builds more from the texts may refuse them: false, with the driver's log in `log`, and the scene draws
+    // as it did.
+    virtual bool ReplaceProgram(uint32_t built, const char* particleDisc, std::string& log);
 
     float width = 0.0f;  // viewport size, written by the caller before each Render
     float height = 0.0f;

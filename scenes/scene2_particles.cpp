@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -193,8 +194,9 @@ void PixelSpan(double low, double high, double offset, double scale, int size, i
 
 class ParticleField {
 public:
-    // The path on the current context, or null where the context lacks what it needs.
-    static std::unique_ptr<ParticleField> Create();
+    // The path on the current context with the particle disc text `disc`, or null where the context lacks
+    // what it needs or the programs do not build (their logs then in `log`).
+    static std::unique_ptr<ParticleField> Create(const char* disc, std::string& log);
     // False, having drawn nothing, where the float target cannot take the size.
     bool Draw(float width, float height, double time, const float* val);
 
@@ -214,16 +216,13 @@ private:
     float camera_[3] = {}, shift_ = 0.0f, lightColor_[3] = {}, lightLift_ = 0.0f, tint_[3] = {};
 };
 
-std::unique_ptr<ParticleField> ParticleField::Create() {
+std::unique_ptr<ParticleField> ParticleField::Create(const char* disc, std::string& log) {
     std::string versionLine;
     if (!BlendsFloatTargets(versionLine)) return nullptr;
-    const auto build = [&versionLine](const char* vertex, const char* fragment) {
+    const auto build = [&](const char* vertex, const char* fragment) {
         const std::string vertexText = versionLine + vertex;
-        const std::string fragmentText = versionLine + shader_text::ParticleDisc + fragment;
-        const GLuint program = buildProgram("Scene2", vertexText.c_str(), fragmentText.c_str());
-        GLint linked = GL_FALSE;
-        gl::GetProgramiv(program, GL_LINK_STATUS, &linked);
-        return linked == GL_TRUE ? program : 0;
+        const std::string fragmentText = versionLine + disc + fragment;
+        return linkProgram(vertexText.c_str(), fragmentText.c_str(), log);
     };
     std::unique_ptr<ParticleField> field(new ParticleField);
     field->particles_ = build(kParticleVertex, kParticleFragment);
@@ -396,7 +395,21 @@ Scene2::~Scene2() = default;
 
 void Scene2::Init() {
     program = new ShaderProgram("Scene2", shader_text::Scene2);
-    if (path_ != Scene2Path::Shader) particles_ = ParticleField::Create();
+    if (path_ == Scene2Path::Shader) return;
+    std::string log;
+    particles_ = ParticleField::Create(shader_text::ParticleDisc, log);
+    if (!log.empty()) std::fprintf(stderr, "Scene2: %s", log.c_str());
+}
+
+bool Scene2::ReplaceProgram(uint32_t built, const char* particleDisc, std::string& log) {
+    std::unique_ptr<ParticleField> particles;
+    if (particleDisc != nullptr && path_ != Scene2Path::Shader) {
+        log.clear();
+        particles = ParticleField::Create(particleDisc, log);
+        if (!particles && !log.empty()) return false;  // it did not build; null alone: the context lacks it
+    }
+    particles_ = std::move(particles);
+    return SceneBase::ReplaceProgram(built, particleDisc, log);
 }
 
 void Scene2::Render(double time, const float* val) {

@@ -29,6 +29,10 @@ public:
     // Draws into the bound framebuffer over the viewport; the particle path leaves the GL state as it found
     // it.
     void Render(double time, const float* val) override;
+    // Where the particle path is wanted and the context allows it, it is built again with `particleDisc`
+    // first; a null disc (the scene's own code changed, which the particle path does not follow) leaves the
+    // shader path alone.
+    bool ReplaceProgram(uint32_t built, const char* particleDisc, std::string& log) override;
     // After Init: Shader or Particles, the path Render takes.
     Scene2Path DrawingPath() const { return particles_ ? Scene2Path::Particles : Scene2Path::Shader; }
 

@@ -5,15 +5,16 @@ build_dir=${TESSELUNE_BUILD_DIR:-$repo/build}
 
 # The show, its track and its tools (scripts/run); the tests and benchmarks need the rest.
 show_packages=(cmake g++ make pkg-config libsdl2-dev libsndfile1-dev libmpg123-dev libopenmpt-dev libmp3lame-dev
-               libpng-dev libegl-dev libgl-dev libopengl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0)
+               libpng-dev libegl-dev libgl-dev libopengl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0 libstb-dev)
 build_packages=("${show_packages[@]}" libgtest-dev libbenchmark-dev libx11-dev libxdamage-dev)
 test_packages=(xvfb xdotool imagemagick ffmpeg pulseaudio pulseaudio-utils glslang-tools)
 # The browser's show (scripts/web): Debian's emscripten, and chromium for its tests and benchmarks.
 web_packages=(emscripten)
 web_test_packages=(chromium nodejs)
 # The Windows program (scripts/windows.sh): the mingw-w64 cross compiler with POSIX threads, GoogleTest's
-# sources, and Wine with what its OpenGL, Media Foundation (GStreamer) and PulseAudio parts load.
-windows_build_packages=(cmake make g++-mingw-w64-x86-64-posix mingw-w64 mingw-w64-x86-64-dev googletest)
+# sources, stb's easy font for the studio's overlay, and Wine with what its OpenGL, Media Foundation
+# (GStreamer) and PulseAudio parts load.
+windows_build_packages=(cmake make g++-mingw-w64-x86-64-posix mingw-w64 mingw-w64-x86-64-dev googletest libstb-dev)
 windows_test_packages=(wine wine64 libwine fonts-wine libgl1 libgl1-mesa-dri libglx-mesa0 libxcomposite1
                        libxcursor1 libxfixes3 libxi6 libxinerama1 libxrandr2 libxrender1 libxxf86vm1
                        gstreamer1.0-plugins-base gstreamer1.0-plugins-good pulseaudio xvfb

@@ -1,5 +1,6 @@
 // The shader texts, embedded at build time: the shared vertex shader, the simplex noise kit that three
-// fragment shaders include, and each scene's complete fragment text (one per row of the scene list).
+// fragment shaders include, and each scene's complete fragment text (one per row of the scene list); and the
+// show's schedule.
 #pragma once
 
 #include "scenes/scene_list.h"
@@ -9,6 +10,7 @@ namespace shader_text {
 extern const char Vertex[];
 extern const char NoiseKit[];
 extern const char ParticleDisc[];  // Scene2's particles, which every way of drawing them shares
+extern const char Schedule[];      // scenes/schedule.txt: the show's schedule (scenes/scene_schedule.h)
 extern const char Gentle[];        // the gentle mode's limit on flashing
 #define TESSELUNE_SCENE_TEXT(Name, field, kind) extern const char Name[];
 TESSELUNE_SCENES(TESSELUNE_SCENE_TEXT)

@@ -106,6 +106,7 @@ public:
         }
         return std::max<sf_count_t>(read, 0);
     }
+    bool Seek(int64_t frame) override { return sf_seek(file_, frame, SEEK_SET) == frame; }
 
 private:
     Fd fd_;  // closed after libsndfile lets it go
@@ -175,6 +176,16 @@ public:
             done_ = true;
         }
         return got;
+    }
+    // Exact to the frame: the stream is scanned, without decoding, up to a few MPEG frames before it, and
+    // those are decoded, so that the decoder's state there is as if it had decoded everything before.
+    bool Seek(int64_t frame) override {
+        constexpr int64_t kLeadIn = 4 * 1152;
+        const int64_t from = std::max<int64_t>(frame - kLeadIn, 0);
+        if (mpg123_seek(handle_, static_cast<off_t>(from), SEEK_SET) != from) return false;
+        std::vector<float> skipped(static_cast<size_t>(kLeadIn * channels_));
+        std::string error;
+        return Read(skipped.data(), frame - from, error) == frame - from;
     }
 
 private:

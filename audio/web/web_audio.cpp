@@ -176,6 +176,32 @@ double WebAudio::ChannelBytes2Seconds(Handle handle, int64_t position) {
     return library_.ChannelBytes2Seconds(handle, position);
 }
 
+int64_t WebAudio::ChannelSeconds2Bytes(Handle handle, double seconds) {
+    return library_.ChannelSeconds2Bytes(handle, seconds);
+}
+
+// The source node starts again at the new position, or stays stopped.
+bool WebAudio::ChannelSetPosition(Handle handle, int64_t position, uint32_t mode) {
+    output_->CatchUp();
+    if (!library_.ChannelSetPosition(handle, position, mode)) return false;
+    const bool playing = library_.ChannelPause(handle);
+    if (playing) {
+        output_->HoldForLatency();
+        library_.ChannelPlay(handle, false);
+        if (const auto track = tracks_.find(handle); track != tracks_.end()) {
+            web_audio_play(handle, track->second.c_str(), Seconds(handle));
+        }
+    }
+    return true;
+}
+
+bool WebAudio::ChannelPause(Handle handle) {
+    output_->CatchUp();
+    if (!library_.ChannelPause(handle)) return false;
+    web_audio_stop(handle);
+    return true;
+}
+
 bool WebAudio::Free() {
     tracks_.clear();
     return library_.Free();  // closing the device stops every source node

@@ -29,6 +29,9 @@ public:
     int32_t ChannelGetData(Handle handle, void* buffer, uint32_t length) override;
     int64_t ChannelGetPosition(Handle handle, uint32_t mode) override;
     double ChannelBytes2Seconds(Handle handle, int64_t position) override;
+    int64_t ChannelSeconds2Bytes(Handle handle, double seconds) override;
+    bool ChannelSetPosition(Handle handle, int64_t position, uint32_t mode) override;
+    bool ChannelPause(Handle handle) override;
     bool Free() override;
 
     // Moves the channels forward, sound and position together, until the furthest is at the device frame

@@ -323,6 +323,68 @@ TEST_F(LibraryTest, SpectrumIsTakenAtThePlayingPosition) {
     EXPECT_EQ(heard, expected);
 }
 
+// A new position moves the sound, the position and the spectrum together, at once, whether the channel plays
+// or not; the position holds it until the frames from there are heard, and goes on from there.
+TEST_F(LibraryTest, SetPositionMovesSoundPositionAndSpectrumAtOnce) {
+    const auto track = Ramp(44100, 2, 100000);
+    const Handle handle = Stream(track);
+    ASSERT_TRUE(library_.ChannelPlay(handle, false));
+    Render(1000);
+    ASSERT_TRUE(library_.ChannelSetPosition(handle, 50000 * 4, kPosByte));
+    EXPECT_EQ(Frame(handle), 50000);
+    std::vector<float> heard(kSpectrumBins), expected(kSpectrumBins);
+    library_.ChannelGetData(handle, heard.data(), kDataFFT2048);
+    Spectrum(*track, 50000, expected.data());
+    EXPECT_EQ(heard, expected);
+
+    Callback(1024, 1024);  // mixed from the new position; the device still holds what it had before
+    EXPECT_EQ(Frame(handle), 50000) << "held, not moved back by what was queued";
+    EXPECT_EQ(Render(1)[0], 100.0f + 2 * 1024 / 1000.0f) << "the frames go on from the new position";
+
+    ASSERT_TRUE(library_.ChannelSetPosition(handle, 10000 * 4, kPosByte));
+    EXPECT_EQ(Frame(handle), 10000) << "backwards too";
+    EXPECT_EQ(Render(100)[0], 20.0f);
+    EXPECT_EQ(Frame(handle), 10100);
+
+    EXPECT_FALSE(library_.ChannelSetPosition(handle, -4, kPosByte));
+    EXPECT_FALSE(library_.ChannelSetPosition(handle + 1, 0, kPosByte));
+    // A time is rounded up to a whole frame, so that a position set from it never reads as before it.
+    const int64_t bytes = library_.ChannelSeconds2Bytes(handle, 5.333333333333334);
+    EXPECT_EQ(bytes, 235201 * 4);
+    EXPECT_GE(library_.ChannelBytes2Seconds(handle, bytes), 5.333333333333334);
+    EXPECT_EQ(library_.ChannelSeconds2Bytes(handle, 16.0), 705600 * 4);
+    EXPECT_EQ(library_.ChannelSeconds2Bytes(handle + 1, 16.0), -1);
+}
+
+TEST_F(LibraryTest, PauseHoldsThePositionInSilenceAndPlayGoesOnFromThere) {
+    const Handle handle = Stream(Ramp(44100, 2, 100000));
+    EXPECT_FALSE(library_.ChannelPause(handle)) << "not playing";
+    ASSERT_TRUE(library_.ChannelPlay(handle, false));
+    Render(1000);
+    ASSERT_TRUE(library_.ChannelPause(handle));
+    EXPECT_EQ(Render(500), std::vector<float>(2 * 500, 0.0f));
+    now_ += std::chrono::seconds(1);
+    EXPECT_EQ(Frame(handle), 1000);
+
+    ASSERT_TRUE(library_.ChannelPlay(handle, false));
+    EXPECT_EQ(Frame(handle), 1000);
+    EXPECT_EQ(Render(10)[0], 2.0f);
+    EXPECT_EQ(Frame(handle), 1010);
+
+    // Moved while paused: it stays paused, at the new position.
+    ASSERT_TRUE(library_.ChannelPause(handle));
+    ASSERT_TRUE(library_.ChannelSetPosition(handle, 3000 * 4, kPosByte));
+    EXPECT_EQ(Render(10), std::vector<float>(2 * 10, 0.0f));
+    EXPECT_EQ(Frame(handle), 3000);
+    ASSERT_TRUE(library_.ChannelPlay(handle, false));
+    EXPECT_EQ(Render(10)[0], 6.0f);
+    // A restart after a pause starts from the first frame.
+    ASSERT_TRUE(library_.ChannelPause(handle));
+    ASSERT_TRUE(library_.ChannelPlay(handle, true));
+    EXPECT_EQ(Frame(handle), 0);
+    EXPECT_EQ(Render(10)[0], 0.0f);
+}
+
 TEST_F(LibraryTest, InvalidHandlesAreRefusedAndLeaveTheBufferAlone) {
     const Handle freed = Stream(Ramp(44100, 2, 100));
     ASSERT_TRUE(library_.StreamFree(freed));

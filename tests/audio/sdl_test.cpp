@@ -82,9 +82,10 @@ std::vector<unsigned char> TinyMod() {
 
 // Reads a stream from start to end in blocks of `block` frames, as playback does: waiting for each block,
 // then letting go of what was read.
-std::vector<float> ReadThrough(TrackStream& stream, int64_t block) {
+// The stream's frames from `first` on to its end.
+std::vector<float> ReadThrough(TrackStream& stream, int64_t block, int64_t first = 0) {
     std::vector<float> all;
-    for (int64_t frame = 0; !stream.EndedBefore(frame); frame += block) {
+    for (int64_t frame = first; !stream.EndedBefore(frame); frame += block) {
         stream.AwaitDecoded(frame + block);
         std::vector<float> out(static_cast<size_t>(block * stream.Channels()));
         stream.Copy(frame, block, out.data());
@@ -236,6 +237,15 @@ TEST_F(SdlAudioTest, StreamingGivesTheSamplesOfTheWholeDecoding) {
         })) << "silence past the end";
         streamed.resize(whole.track->samples.size());
         EXPECT_TRUE(streamed == whole.track->samples);
+
+        // Started part-way (a new position): the same samples from there, where the decoder seeks (MP3) and
+        // where it reads up to the frame (modules).
+        const int64_t first = std::min<int64_t>(7 * 44100 + 123, whole.track->Frames() / 2);
+        OpenResult again = open(Path(name).c_str());
+        TrackStream from(std::move(again.decoder), name, first);
+        std::vector<float> rest = ReadThrough(from, 1000, first);
+        rest.resize(whole.track->samples.size() - static_cast<size_t>(first * 2));
+        EXPECT_TRUE(std::equal(rest.begin(), rest.end(), whole.track->samples.begin() + first * 2));
     }
 }
 

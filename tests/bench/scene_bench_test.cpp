@@ -16,7 +16,7 @@ TEST(ShownAt, IsATimeInsideTheShowWhereTheScheduleDrawsTheScene) {
         ++shown;
         EXPECT_EQ(ScheduledScene(*time), id) << kSceneNames[i] << " at " << *time;
         EXPECT_GE(*time, 0.0);
-        EXPECT_LT(*time, kShowEnd) << kSceneNames[i];
+        EXPECT_LT(*time, ShowSchedule().end) << kSceneNames[i];
     }
     EXPECT_EQ(shown, 9) << "all but the three scenes the schedule never shows";
     EXPECT_FALSE(ShownAt(SceneId::Sceneb));

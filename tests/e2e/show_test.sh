@@ -100,6 +100,36 @@ short_track_on_disk_audio)
     # at its end, after the device has taken at least 206.87 s of frames.
     show_on_disk_audio 20
     ;;
+studio)
+    # The studio on a copy of the source tree and a 20 s track on the disk driver at full speed: at the end of
+    # the show it pauses on the white scene instead of ending, a saved text is drawn, and Escape still ends it.
+    mkdir -p Resource "$work/tree/scenes"
+    cp -r "$(dirname "${BASH_SOURCE[0]}")/../../shaders" "$work/tree/"
+    cp "$(dirname "${BASH_SOURCE[0]}")/../../scenes/schedule.txt" "$work/tree/scenes/"
+    "$track_tool" make Resource/Glacierhorn.mp3 20
+    SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null SDL_DISKAUDIODELAY=0 \
+        "$tesselune" --studio "$work/tree" >"$work/stdout" 2>"$work/stderr" &
+    show_pid=$!
+    window=$(await_window)
+    # The client's centre as r,g,b from 0 to 255.
+    centre() {
+        import -window root "$work/shot.png"
+        convert "$work/shot.png" -crop 1x1+672+392 +repage -format '%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]' info:
+    }
+    await_centre() {
+        for _ in $(seq 600); do
+            [ "$(centre)" = "$1" ] && return 0
+            kill -0 "$show_pid" 2>/dev/null || fail "the studio ended: $(cat "$work/stderr")"
+        done
+        fail "$2"
+    }
+    await_centre 255,255,255 "the studio did not hold at the end of the show"
+    printf 'void main() {\n    gl_FragColor = vec4(1.0, 0.0, 0.0, 1.0);\n}\n' >"$work/tree/shaders/Scenew.frag"
+    await_centre 255,0,0 "the saved Scenew.frag was not drawn"
+    xdotool windowfocus --sync "$window" key Escape
+    await_exit
+    [ "$code" = 0 ] || fail "Escape ended the studio with exit code $code"
+    ;;
 no_display)
     # Without a display SDL would fall back to a driver that shows nothing: a window creation failure.
     env -u DISPLAY -u WAYLAND_DISPLAY SDL_AUDIODRIVER=dummy "$tesselune" >"$work/stdout" 2>"$work/stderr" &

@@ -78,11 +78,11 @@ double Jump(const std::vector<double>& before, const std::vector<double>& after)
 std::vector<std::pair<double, double>> Slots() {
     std::vector<std::pair<double, double>> slots;
     double start = 0.0;
-    for (const ScheduleRow& row : SceneSchedule) {
+    for (const ScheduleRow& row : ShowSchedule().rows) {
         slots.emplace_back(start, row.threshold);
         start = row.threshold;
     }
-    slots.emplace_back(start, kShowEnd);
+    slots.emplace_back(start, ShowSchedule().end);
     return slots;
 }
 
@@ -101,7 +101,7 @@ TEST(Soundtrack, IsStereoAt44100HzAndRingsPastTheShowsEnd) {
         return std::sqrt(sum / static_cast<double>(2 * (FrameAt(to) - FrameAt(from))));
     };
     const double end = static_cast<double>(track.Frames()) / kRate;
-    EXPECT_GT(rms(kShowEnd, kShowEnd + 0.5), 0.01);
+    EXPECT_GT(rms(ShowSchedule().end, ShowSchedule().end + 0.5), 0.01);
     EXPECT_LT(rms(end - 0.1, end), 0.001);
 }
 
@@ -181,7 +181,7 @@ TEST(Soundtrack, EachPictureLevelComesAndGoesInEverySlot) {
 // Around each threshold the spectrum jumps furthest on the threshold itself: within a beat either side, the
 // largest change between windows a picture apart lies within 50 ms of it.
 TEST(Soundtrack, SectionsChangeOnTheScheduleThresholds) {
-    for (const ScheduleRow& row : SceneSchedule) {
+    for (const ScheduleRow& row : ShowSchedule().rows) {
         const double step = 1.0 / 60.0;
         double bestTime = 0.0, bestJump = -1.0;
         std::vector<double> before = BandsAt(row.threshold - kBeat - step);

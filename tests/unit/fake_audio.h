@@ -1,6 +1,7 @@
 // An audio library that records every call, with its arguments, and answers as the test sets it up.
 #pragma once
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -49,6 +50,19 @@ public:
     double ChannelBytes2Seconds(audio::Handle h, int64_t pos) override {
         return Call("ChannelBytes2Seconds " + Args(h, pos)), Valid(h) ? seconds : -1.0;
     }
+    // A 44100 Hz stereo channel in 16-bit bytes: setting its position sets both answers above.
+    int64_t ChannelSeconds2Bytes(audio::Handle h, double s) override {
+        return Call("ChannelSeconds2Bytes " + Args(h, s)),
+               Valid(h) ? static_cast<int64_t>(std::ceil(s * 44100)) * 4 : -1;
+    }
+    bool ChannelSetPosition(audio::Handle h, int64_t pos, uint32_t mode) override {
+        Call("ChannelSetPosition " + Args(h, pos, mode));
+        if (!Valid(h)) return false;
+        position = pos;
+        seconds = static_cast<double>(pos) / (44100 * 4);
+        return true;
+    }
+    bool ChannelPause(audio::Handle h) override { return Call("ChannelPause " + Args(h)), Valid(h); }
     bool Free() override { return Call("Free"), true; }
 
 private:

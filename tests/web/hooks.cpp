@@ -59,7 +59,7 @@ EMSCRIPTEN_KEEPALIVE void tesselune_test_levels(float* levels) {
 // The frames of the track the show can play and read: up to the last frame heard before it ends, and one
 // spectrum from there.
 EMSCRIPTEN_KEEPALIVE double tesselune_test_show_frames() {
-    return std::floor(kShowEnd * audio::kDeviceRate) + 1 + audio::kFftSize;
+    return std::floor(ShowSchedule().end * audio::kDeviceRate) + 1 + audio::kFftSize;
 }
 
 // The music time the show reads.

@@ -98,7 +98,7 @@ void RegisterAll(PlayingLibrary& playing, uint32_t program) {
         double time = 0.0;
         for (auto _ : state) {
             benchmark::DoNotOptimize(ScheduledScene(time));
-            time = time < kShowEnd ? time + 1.0 / 60.0 : 0.0;
+            time = time < ShowSchedule().end ? time + 1.0 / 60.0 : 0.0;
         }
     });
     add("GL 2.0 function look-up by name", [](benchmark::State& state) {

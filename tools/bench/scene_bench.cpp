@@ -26,11 +26,11 @@ double DrawFrame(SceneBase& scene, int width, int height, double time, const std
 
 std::optional<double> ShownAt(SceneId id) {
     double from = 0.0;
-    for (const ScheduleRow& row : SceneSchedule) {
+    for (const ScheduleRow& row : ShowSchedule().rows) {
         if (row.scene == id) return (from + row.threshold) / 2.0;
         from = row.threshold;
     }
-    if (id == kScheduleFallThrough) return (from + kShowEnd) / 2.0;
+    if (id == ShowSchedule().after) return (from + ShowSchedule().end) / 2.0;
     return std::nullopt;
 }
 

@@ -230,7 +230,7 @@ int Video(const CaptureOptions& options) {
     CatchStopSignals();
     std::string error;
     std::unique_ptr<TrackLevels> track = TrackLevels::Open(
-        *options.track, error, FirstDrawn(options, options.from), options.to.value_or(kShowEnd));
+        *options.track, error, FirstDrawn(options, options.from), options.to.value_or(ShowSchedule().end));
     if (track == nullptr) return FailVideo(error);
     // The output first: what ffmpeg refuses is known before a frame is drawn.
     const VideoSpan span{options.width,
@@ -285,7 +285,7 @@ int Video(const CaptureOptions& options) {
 int Flashes(const CaptureOptions& options) {
     std::string error;
     std::unique_ptr<TrackLevels> track = TrackLevels::Open(
-        *options.track, error, FirstDrawn(options, options.from), options.to.value_or(kShowEnd));
+        *options.track, error, FirstDrawn(options, options.from), options.to.value_or(ShowSchedule().end));
     if (track == nullptr) return Fail(error);
     std::unique_ptr<ShowRenderer> renderer = ShowRenderer::Create(options.width, options.height, error);
     if (renderer == nullptr) return Fail(error);

@@ -114,7 +114,7 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
     }
     if (!still) {
         if (options.from < 0.0) return error = "--from must not be negative", false;
-        const double end = options.to.value_or(kShowEnd);
+        const double end = options.to.value_or(ShowSchedule().end);
         if (options.from >= end) return error = "--to must come after --from", false;
         const double frames = std::ceil((end - options.from) * options.fps - 1e-9);
         if (frames > INT_MAX) {

@@ -44,7 +44,7 @@ public:
     // from `from` to `until` need (from the start to the show's end unless told otherwise): what comes before
     // is decoded and let go, what comes after is not decoded. Null, with the reason, on failure.
     static std::unique_ptr<TrackLevels> Open(const std::string& path, std::string& error, double from = 0.0,
-                                             double until = kShowEnd);
+                                             double until = ShowSchedule().end);
 
     double Seconds() const { return static_cast<double>(first_ + track_->Frames()) / track_->sampleRate; }
     // The levels of the 2048 frames that start at `time` (not before `from`).

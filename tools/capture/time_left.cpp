@@ -2,24 +2,19 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iterator>
 #include <utility>
 
-#include "scenes/scene.h"
 #include "scenes/scene_schedule.h"
 
 namespace {
 
-// The row of the schedule whose stretch holds `time`, or the number of rows after the last.
-size_t Slot(double time) {
-    const auto row = std::find_if(std::begin(SceneSchedule), std::end(SceneSchedule),
-                                  [time](const ScheduleRow& r) { return time < r.threshold; });
-    return static_cast<size_t>(row - std::begin(SceneSchedule));
-}
-
-// The piece of the show that holds `time`: its slot of the schedule and its bar.
+// The piece of the show that holds `time`: its slot of the schedule (the row whose stretch holds it, or the
+// number of rows after the last) and its bar.
 std::pair<size_t, double> Piece(double time) {
-    return {Slot(time), std::floor(time / kSceneTime)};
+    const std::vector<ScheduleRow>& rows = ShowSchedule().rows;
+    const auto row =
+        std::find_if(rows.begin(), rows.end(), [time](const ScheduleRow& r) { return time < r.threshold; });
+    return {static_cast<size_t>(row - rows.begin()), std::floor(time / ShowSchedule().bar)};
 }
 
 // The drawing of the last this many seconds sets the pace.
