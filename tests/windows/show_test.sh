@@ -131,6 +131,24 @@ music_on_null_sink)
     [ "$code" = 0 ] || fail "Escape ended the playing show with exit code $code"
     [ ! -s "$work/stdout" ] || fail "standard output: '$(cat "$work/stdout")'"
     ;;
+no_media_foundation)
+    # Without Media Foundation (Windows' N editions) the show starts all the same, silent on its first
+    # frame, and one line says why.
+    start_xvfb 1280x720x24
+    start_null_sink "$work/pulse" || fail "no sound server"
+    mkdir -p "$work/show/Resource"
+    silent_wav "$work/show/Resource/Glacierhorn.mp3" 10
+    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;mfplat,mfreadwrite=d"
+    start_show
+    window=$(await_window 120)
+    await_frame
+    is_scene2 "$work/shot.png" || fail "the first frame is not Scene2"
+    xdotool key --window "$window" Escape 2>/dev/null
+    await_exit
+    [ "$code" = 0 ] || fail "Escape ended the show with exit code $code"
+    said=$(tr -d '\r' <"$work/stderr" | grep -c 'Media Foundation is not installed (no MFPlat.DLL)') || true
+    [ "$said" = 1 ] || fail "not one line saying that Media Foundation is missing"
+    ;;
 startup_failure)
     # An X server without GLX: Wine has no pixel format with OpenGL to give.
     start_xvfb "$work" 1280x720x24 -extension GLX

@@ -54,6 +54,7 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
     if (flashes) options.width = 96, options.height = 54;
     if (command == "video") options.width = 1920, options.height = 1080;
     bool hasTime = false;
+    std::optional<VideoQuality> quality;
     constexpr char kSecondsWanted[] = "a number of seconds from -1e9 to 1e9";
     for (int i = 1; i < argc; ++i) {
         const std::string_view name = argv[i];
@@ -102,6 +103,9 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
             options.to = to;
         } else if (!still && !flashes && name == "--frames") {
             options.framesDir = value;
+        } else if (!still && !flashes && name == "--quality") {
+            if (value != "preview" && value != "release") return bad("preview or release");
+            quality = value == "preview" ? VideoQuality::Preview : VideoQuality::Release;
         } else {
             return error = "unknown option " + std::string(name) + " for " + std::string(command), false;
         }
@@ -123,6 +127,8 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
                    false;
         }
         options.frames = static_cast<int>(frames);
+        const bool fullSize = static_cast<long long>(options.width) * options.height >= 1280 * 720;
+        options.quality = quality.value_or(fullSize ? VideoQuality::Release : VideoQuality::Preview);
         if (!options.output.empty() && (options.width % 2 != 0 || options.height % 2 != 0)) {
             return error = "a video needs an even width and height", false;
         }

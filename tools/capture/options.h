@@ -6,11 +6,13 @@
 #include <string>
 
 #include "scenes/show_frame.h"
+#include "tools/capture/video.h"
 
 constexpr char kCaptureUsage[] =
     "usage: tesselune-capture still --time T [--scene NAME] [--levels A,B,C] [--size WxH] --output FILE.png\n"
-    "       tesselune-capture video [--size WxH] [--fps N] [--from T0] [--to T1] (--output FILE.mp4 | "
-    "--frames DIR)\n"
+    "       tesselune-capture video [--size WxH] [--fps N] [--from T0] [--to T1] [--quality "
+    "preview|release]\n"
+    "                               (--output FILE.mp4 | --frames DIR)\n"
     "       tesselune-capture flashes [--from T0] [--to T1]\n"
     "       each may take --track FILE (default %s) and --gentle (the show's gentle mode)\n"
     "flashes draws the show at 96x54, 60 frames a second, and prints the seconds that flash more than three\n"
@@ -35,7 +37,9 @@ struct CaptureOptions {
     int frames = 0;            // video, flashes: how many are drawn, at --from + n / --fps before the end
     std::string output;        // the PNG or the video file
     std::string framesDir;     // video: numbered PNGs instead of a video
-    std::string track = kTrackPath;
+    // video: the encode; release unless told otherwise for 1280x720 and above, preview below
+    VideoQuality quality = VideoQuality::Release;
+    std::optional<std::string> track;  // else the show's, found where the show finds it
 };
 
 // Reads the arguments after the program name; false, with one line saying what is wrong, on a wrong usage.
