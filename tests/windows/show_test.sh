@@ -134,7 +134,7 @@ music_on_null_sink)
 no_media_foundation)
     # Without Media Foundation (Windows' N editions) the show starts all the same, silent on its first
     # frame, and one line says why.
-    start_xvfb 1280x720x24
+    start_xvfb "$work" 1280x720x24
     start_null_sink "$work/pulse" || fail "no sound server"
     mkdir -p "$work/show/Resource"
     silent_wav "$work/show/Resource/Glacierhorn.mp3" 10
