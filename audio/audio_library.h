@@ -1,6 +1,16 @@
 // The audio library the demo plays its track through: the calls the main window and the music record make,
 // with the semantics they rely on. The real implementation decodes and plays on a thread of its own; a test
 // can put a recording fake in its place.
+//
+// The units time passes through on its way from the device to the picture:
+// - device frames: stereo frames at kDeviceRate (44100 Hz), the mix and the output device's clock; counted
+//   from the first frame ever mixed (DeviceClock, Mixer).
+// - track frames: frames of a channel's own track at its own rate and channel count; the device frame n of a
+//   channel started at device frame s is track frame (n - s) x rate / kDeviceRate, rounded down.
+// - bytes: what ChannelGetPosition reports, track frames x channels x 2, as if each sample were 16 bits (the
+//   samples are floats throughout; the 2 only keeps the interface's unit).
+// - seconds: what ChannelBytes2Seconds turns those bytes into, bytes / (rate x channels x 2), the music time
+//   the schedule and the scenes take.
 #pragma once
 
 #include <cstdint>

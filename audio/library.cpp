@@ -71,7 +71,7 @@ int64_t FrameBytes(const TrackStream& stream) {
 Library::Library(Platform platform) : platform_(std::move(platform)), mixer_(platform_.now) {}
 
 Library::~Library() {
-    CloseDevice();
+    Free();
 }
 
 uint32_t Library::GetVersion() {
@@ -188,26 +188,21 @@ bool Library::ChannelPause(Handle handle) {
 }
 
 double Library::ChannelBytes2Seconds(Handle handle, int64_t position) {
-    const std::optional<ChannelState> channel = mixer_.Find(handle);
-    if (!channel || position < 0) return -1.0;
-    const TrackStream& stream = *channel->stream;
-    return static_cast<double>(position) / (static_cast<double>(stream.SampleRate()) * FrameBytes(stream));
+    const std::shared_ptr<TrackStream> stream = mixer_.Stream(handle);
+    if (!stream || position < 0) return -1.0;
+    return static_cast<double>(position) / (static_cast<double>(stream->SampleRate()) * FrameBytes(*stream));
 }
 
+// The channels go first: their tracks stop, which ends at once a callback that waits for their decoding, so
+// that closing the device (which waits for a running callback) does not wait for decoding either.
 bool Library::Free() {
-    const bool wasOpen = deviceOpen_;
-    CloseDevice();
     mixer_.RemoveAll();
-    return wasOpen;
-}
-
-// Closed before the channels go, and never under the mixer's lock: closing waits for a running render.
-void Library::CloseDevice() {
-    if (!deviceOpen_) return;
+    if (!deviceOpen_) return false;
     Library* self = this;
     openLibrary.compare_exchange_strong(self, nullptr);
     platform_.output->Close();
     deviceOpen_ = false;
+    return true;
 }
 
 }  // namespace audio

@@ -21,7 +21,7 @@ namespace audio {
 class Library final : public AudioLibrary {
 public:
     explicit Library(Platform platform);
-    ~Library() override;  // closes the device
+    ~Library() override;  // frees everything, as Free does
 
     uint32_t GetVersion() override;
     bool Init(int device, uint32_t freq, uint32_t flags, void* window, const void* clsid) override;
@@ -41,8 +41,6 @@ public:
     bool Free() override;
 
 private:
-    void CloseDevice();
-
     Platform platform_;
     Mixer mixer_;
     bool deviceOpen_ = false;

@@ -8,8 +8,6 @@
 namespace audio {
 namespace {
 
-constexpr std::chrono::milliseconds kUnderrunWait{250};
-
 struct Stereo {
     float left, right;
 };
@@ -32,7 +30,8 @@ Stereo ReadFrame(const float* s, int channels) {
 
 }  // namespace
 
-Mixer::Mixer(DeviceClock::Now now) : clock_(std::move(now), kDeviceRate) {}
+Mixer::Mixer(DeviceClock::Now now, std::chrono::milliseconds underrunWait)
+    : underrunWait_(underrunWait), clock_(std::move(now), kDeviceRate) {}
 
 Handle Mixer::Add(std::shared_ptr<TrackStream> stream, ChannelKind kind, Reopen reopen) {
     std::lock_guard lock(mutex_);
@@ -43,18 +42,26 @@ Handle Mixer::Add(std::shared_ptr<TrackStream> stream, ChannelKind kind, Reopen 
 }
 
 bool Mixer::Remove(Handle handle, ChannelKind kind) {
-    std::map<Handle, Channel>::node_type freed;  // released after the unlock: it waits for its decoder
-    std::lock_guard lock(mutex_);
-    const auto it = channels_.find(handle);
-    if (it == channels_.end() || it->second.kind != kind) return false;
-    freed = channels_.extract(it);
+    std::shared_ptr<TrackStream> freed;
+    {
+        std::lock_guard lock(mutex_);
+        const auto it = channels_.find(handle);
+        if (it == channels_.end() || it->second.kind != kind) return false;
+        freed = std::move(it->second.stream);
+        channels_.erase(it);
+    }
+    Retire({std::move(freed)});
     return true;
 }
 
 void Mixer::RemoveAll() {
-    std::map<Handle, Channel> freed;
-    std::lock_guard lock(mutex_);
-    freed.swap(channels_);
+    std::vector<std::shared_ptr<TrackStream>> freed;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& [handle, channel] : channels_) freed.push_back(std::move(channel.stream));
+        channels_.clear();
+    }
+    Retire(std::move(freed));
 }
 
 bool Mixer::Play(Handle handle, bool restart) {
@@ -80,12 +87,15 @@ bool Mixer::Play(Handle handle, bool restart) {
     if (reopen && !(stream = Reopened(reopen, 0))) return false;
     stream->AwaitDecoded(from + static_cast<int64_t>(TrackStream::kStartSeconds * stream->SampleRate()));
 
-    std::shared_ptr<TrackStream> old;  // released after the unlock
-    std::lock_guard lock(mutex_);
-    const auto it = channels_.find(handle);
-    if (it == channels_.end()) return false;
-    old = std::exchange(it->second.stream, std::move(stream));
-    Start(it->second, from);
+    std::shared_ptr<TrackStream> old;
+    {
+        std::lock_guard lock(mutex_);
+        const auto it = channels_.find(handle);
+        if (it == channels_.end()) return false;
+        old = std::exchange(it->second.stream, std::move(stream));
+        Start(it->second, from);
+    }
+    if (reopen) Retire({std::move(old)});
     return true;
 }
 
@@ -111,17 +121,20 @@ bool Mixer::SetPosition(Handle handle, int64_t frame) {
     if (!stream) return false;
     stream->AwaitDecoded(frame + static_cast<int64_t>(TrackStream::kStartSeconds * stream->SampleRate()));
 
-    std::shared_ptr<TrackStream> old;  // released after the unlock
-    std::lock_guard lock(mutex_);
-    const auto it = channels_.find(handle);
-    if (it == channels_.end()) return false;
-    Channel& channel = it->second;
-    old = std::exchange(channel.stream, std::move(stream));
-    if (channel.playing) {
-        Start(channel, frame);
-    } else {
-        channel.from = frame;
+    std::shared_ptr<TrackStream> old;
+    {
+        std::lock_guard lock(mutex_);
+        const auto it = channels_.find(handle);
+        if (it == channels_.end()) return false;
+        Channel& channel = it->second;
+        old = std::exchange(channel.stream, std::move(stream));
+        if (channel.playing) {
+            Start(channel, frame);
+        } else {
+            channel.from = frame;
+        }
     }
+    Retire({std::move(old)});
     return true;
 }
 
@@ -131,6 +144,12 @@ std::optional<ChannelState> Mixer::Find(Handle handle) {
     if (it == channels_.end()) return std::nullopt;
     const Channel& channel = it->second;
     return ChannelState{channel.stream, channel.playing ? Heard(channel) : channel.from};
+}
+
+std::shared_ptr<TrackStream> Mixer::Stream(Handle handle) {
+    std::lock_guard lock(mutex_);
+    const auto it = channels_.find(handle);
+    return it != channels_.end() ? it->second.stream : nullptr;
 }
 
 std::shared_ptr<TrackStream> Mixer::Reopened(const Reopen& reopen, int64_t frame) {
@@ -155,12 +174,22 @@ int64_t Mixer::Heard(const Channel& channel) {
 
 void Mixer::Render(float* stereo, int frames, int queued) {
     if (stereo != nullptr) std::fill(stereo, stereo + 2 * frames, 0.0f);
-    std::lock_guard lock(mutex_);
-    const int64_t mixed = clock_.Mixed();
-    clock_.Callback(frames, queued);
-    for (const auto& [handle, channel] : channels_) {
-        if (channel.playing) MixInto(channel, mixed - channel.start, stereo, frames);
+    std::lock_guard rendering(renderMutex_);
+    {
+        std::lock_guard lock(mutex_);
+        const int64_t mixed = clock_.Mixed();
+        clock_.Callback(frames, queued);
+        for (const auto& [handle, channel] : channels_) {
+            if (channel.playing) mixing_.push_back({channel.stream, mixed - channel.start});
+        }
     }
+    for (const Mixing& channel : mixing_) MixInto(channel, stereo, frames);
+    mixing_.clear();
+}
+
+void Mixer::Retire(std::vector<std::shared_ptr<TrackStream>> tracks) {
+    for (const auto& track : tracks) track->Stop();
+    std::lock_guard noCallbackHoldsThem(renderMutex_);
 }
 
 // The track frame under the channel's device frame `deviceFrames`, exactly: deviceFrames × rate /
@@ -173,14 +202,15 @@ int64_t Mixer::DeviceFrames(const TrackStream& stream, int64_t frame) {
     return (frame * kDeviceRate + stream.SampleRate() - 1) / stream.SampleRate();
 }
 
-void Mixer::MixInto(const Channel& channel, int64_t offset, float* stereo, int frames) {
+void Mixer::MixInto(const Mixing& channel, float* stereo, int frames) {
     TrackStream& stream = *channel.stream;
+    const int64_t offset = channel.offset;
     const int rate = stream.SampleRate(), channels = stream.Channels();
     if (stereo == nullptr) {
         // Played elsewhere: one spectrum's frames from the last one played are kept decoded.
         const int64_t last = TrackFrame(stream, offset + frames);
         stream.Release(last - stream.HistoryFrames());
-        stream.AwaitDecoded(last + kFftSize, kUnderrunWait);
+        stream.AwaitDecoded(last + kFftSize, underrunWait_);
         return;
     }
     // The track frames under these device frames, and the one after the last for the interpolation.
@@ -189,7 +219,7 @@ void Mixer::MixInto(const Channel& channel, int64_t offset, float* stereo, int f
     scratch_.resize(static_cast<size_t>(count * channels));
     // Decoding fell behind (a loaded machine, or a device that takes frames faster than real time): the
     // device waits for it a while rather than play silence, so the sound stays with the position.
-    stream.AwaitDecoded(first + count - 1, kUnderrunWait);
+    stream.AwaitDecoded(first + count - 1, underrunWait_);
     stream.Copy(first, count, scratch_.data());
     for (int i = 0; i < frames; ++i) {
         const int64_t scaled = (offset + i) * rate;

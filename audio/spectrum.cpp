@@ -2,38 +2,14 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
-#include <cassert>
 #include <cmath>
+#include <complex>
 #include <numbers>
-#include <utility>
 #include <vector>
 
+#include "audio/fft.h"
+
 namespace audio {
-
-void Fft(std::span<std::complex<double>> data) {
-    const size_t n = data.size();
-    assert(std::has_single_bit(n));
-
-    // Bit-reversal permutation, then log2(n) stages of butterflies.
-    for (size_t i = 1, j = 0; i < n; ++i) {
-        size_t bit = n >> 1;
-        for (; j & bit; bit >>= 1) j ^= bit;
-        j |= bit;
-        if (i < j) std::swap(data[i], data[j]);
-    }
-    for (size_t len = 2; len <= n; len <<= 1) {
-        const size_t half = len / 2;
-        for (size_t k = 0; k < half; ++k) {
-            const auto w = std::polar(1.0, -2.0 * std::numbers::pi * static_cast<double>(k) / len);
-            for (size_t start = k; start < n; start += len) {
-                const auto odd = data[start + half] * w;
-                data[start + half] = data[start] - odd;
-                data[start] += odd;
-            }
-        }
-    }
-}
 
 void Spectrum(const float* frames, int channels, float out[kSpectrumBins]) {
     std::array<std::complex<double>, kFftSize> x{};
@@ -44,7 +20,8 @@ void Spectrum(const float* frames, int channels, float out[kSpectrumBins]) {
         const double window = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * n / kFftSize);
         x[n] = sum / channels * window;
     }
-    Fft(x);
+    static const Fft fft(kFftSize);
+    fft.Forward(x);
     // The Hann window sums to N/2, so a unit sine on bin k gives |X[k]| = N/4.
     constexpr double kScale = 4.0 / kFftSize;
     for (int k = 0; k < kSpectrumBins; ++k) out[k] = static_cast<float>(std::abs(x[k]) * kScale);

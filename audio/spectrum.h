@@ -2,9 +2,7 @@
 // The playing library and offline tools compute it with the same code.
 #pragma once
 
-#include <complex>
 #include <cstdint>
-#include <span>
 
 #include "audio/decoded_track.h"
 
@@ -12,9 +10,6 @@ namespace audio {
 
 constexpr int kFftSize = 2048;
 constexpr int kSpectrumBins = kFftSize / 2;
-
-// In-place forward DFT, X[k] = Σ x[n]·e^(−2πikn/N); the size must be a power of two.
-void Fft(std::span<std::complex<double>> data);
 
 // Magnitudes of the kFftSize interleaved frames of `channels` channels at `frames`, mixed to mono as the mean
 // of the channels and shaped by a periodic Hann window. Scaled so that a full-scale sine centred on a bin

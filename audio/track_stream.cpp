@@ -58,7 +58,7 @@ void TrackStream::AwaitDecoded(int64_t, std::chrono::milliseconds) {
 
 void TrackStream::Fill() {
     const std::lock_guard lock(mutex_);
-    if (ended_) return;
+    if (ended_ || stop_) return;
     try {
         std::vector<float> block(static_cast<size_t>(kBlockFrames * channels_));
         SkipToStart(block);
@@ -79,17 +79,13 @@ void TrackStream::Fill() {
 }
 #else
 TrackStream::~TrackStream() {
-    {
-        const std::lock_guard lock(mutex_);
-        stop_ = true;
-    }
-    changed_.notify_all();
+    Stop();
     thread_.join();
 }
 
 void TrackStream::AwaitDecoded(int64_t frames, std::chrono::milliseconds limit) {
     std::unique_lock lock(mutex_);
-    const auto ready = [&] { return ended_ || end_ >= frames; };
+    const auto ready = [&] { return ended_ || stop_ || end_ >= frames; };
     if (limit == std::chrono::milliseconds::max()) {
         changed_.wait(lock, ready);
     } else {
@@ -118,6 +114,14 @@ void TrackStream::Release(int64_t frame) {
         const std::lock_guard lock(mutex_);
         if (frame <= released_) return;
         released_ = frame;
+    }
+    changed_.notify_all();
+}
+
+void TrackStream::Stop() {
+    {
+        const std::lock_guard lock(mutex_);
+        stop_ = true;
     }
     changed_.notify_all();
 }

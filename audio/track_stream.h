@@ -30,7 +30,7 @@ public:
     // bad or memory runs out. Throws std::system_error (saying that no decoding thread could be started)
     // when no thread can be started, std::bad_alloc when the ring cannot be had.
     TrackStream(std::unique_ptr<Decoder> decoder, std::string name, int64_t first = 0);
-    // Stops the decoding thread and waits for it.
+    // Stops decoding (Stop) and waits for the decoding thread.
     ~TrackStream();
     TrackStream(const TrackStream&) = delete;
     TrackStream& operator=(const TrackStream&) = delete;
@@ -40,14 +40,17 @@ public:
     // The frames kept behind those mixed, for the spectrum: kHistorySeconds, or less in a ring at its cap.
     int64_t HistoryFrames() const { return history_; }
 
-    // Waits until `frames` frames from the start have been decoded, or the track has ended, or `limit` has
-    // passed.
+    // Waits until `frames` frames from the start have been decoded, or the track has ended, or it was
+    // stopped, or `limit` has passed.
     void AwaitDecoded(int64_t frames, std::chrono::milliseconds limit = std::chrono::milliseconds::max());
     // Frames [first, first + count) into `out`, interleaved; frames not decoded (not yet, no longer, or past
     // the end) read as silence.
     void Copy(int64_t first, int64_t count, float* out) const;
     // Frames before `frame` are not wanted any more: the decoder may overwrite them.
     void Release(int64_t frame);
+    // Ends decoding after the block being decoded, and every wait for frames at once; what was decoded
+    // stays readable.
+    void Stop();
     // True once the track has ended and `frame` lies past its last frame.
     bool EndedBefore(int64_t frame) const;
 

@@ -8,11 +8,11 @@
 #include <memory>
 
 #include "audio/audio_library.h"
-#include "core_window.h"
 #include "demo/frame_scale.h"
 #include "demo/music.h"
 #include "demo/options.h"
 #include "demo/studio.h"
+#include "platform/core_window.h"
 #include "scenes/frame_target.h"
 #include "scenes/gentle_frame.h"
 #include "scenes/scenes.h"

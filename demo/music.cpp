@@ -1,17 +1,7 @@
 #include "demo/music.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <utility>
-
-std::string FindTrack(const std::string& exeDirectory) {
-    for (const std::string& path : {std::string(kTrackPath), exeDirectory + kTrackPath,
-                                    exeDirectory + "../share/tesselune/" + kTrackPath}) {
-        std::error_code error;
-        if (std::filesystem::is_regular_file(path, error)) return path;
-    }
-    return kTrackPath;
-}
 
 Music::Music(audio::AudioLibrary& library, std::string track) : library_(library), track_(std::move(track)) {
     if ((library_.GetVersion() >> 16) == (audio::kVersion >> 16)) {

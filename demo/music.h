@@ -6,11 +6,6 @@
 #include "audio/audio_library.h"
 #include "scenes/show_frame.h"
 
-// Where the show finds its track: in the working directory first, else beside the program (as a release
-// bundle unpacks it), else where an install put it (<prefix>/share/tesselune beside <prefix>/bin). The
-// working directory's path when none of them holds the file.
-std::string FindTrack(const std::string& exeDirectory);
-
 class Music {
 public:
     // Opens the default output device at 44100 Hz if the library is of the right version; without a device

@@ -9,8 +9,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
-// The address of an OpenGL function of the current context, or null; one implementation per platform.
-void* GetGLProcAddress(const char* name);
+#include "platform/platform.h"  // GetGLProcAddress
 
 namespace gl {
 

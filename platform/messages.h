@@ -61,13 +61,3 @@ constexpr int SignedLowWord(intptr_t l) {
 constexpr int SignedHighWord(intptr_t l) {
     return static_cast<int16_t>(HighWord(l));
 }
-
-// The platform's message queue, implemented once per platform.
-namespace platform {
-// Takes the next message off the queue without waiting; false when the queue is empty.
-bool PollMessage(Message& message);
-// Hands a retrieved message to the window procedure of its window.
-void Dispatch(const Message& message);
-// Asks the message loop to end: posts the quit message to the queue.
-void PostQuit(int exitCode);
-}  // namespace platform

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "platform/platform.h"
+
 // How the show's window opens. By default it asks to be maximised, taking the whole work area of the screen.
 struct WindowOptions {
     int width = 0, height = 0;  // above 0: a plain resizable window of this client size instead
@@ -73,11 +75,8 @@ public:
     void OnDraw() override {}
 };
 
-// The window layer's start-up failures: `text` shown in a warning message box captioned "ERROR" (where a
-// display can show one), and written to standard error as one line, followed in brackets by the platform's
-// own reason where it gave one (`reason` null or empty: none). Implemented once per platform.
-void ReportFailure(const char* text, const char* reason);
-// The line of a start-up failure, the same on every platform: "text (reason)", or the text alone.
+// The line of a start-up failure (ReportFailure), the same on every platform: "text (reason)", or the text
+// alone.
 std::string FailureLine(const char* text, const char* reason);
 // Writes that line to standard error.
 void WriteFailure(const char* text, const char* reason);

@@ -1,4 +1,4 @@
-// The show's scenes, made from the one list in scenes/scene_list.h.
+// The show's scenes, made from the one list in shaders/scene_list.h.
 #pragma once
 
 #include <memory>
@@ -6,7 +6,7 @@
 
 #include "scenes/scene.h"
 #include "scenes/scene2_particles.h"
-#include "scenes/scene_list.h"
+#include "shaders/scene_list.h"
 #include "shaders/shader_texts.h"
 
 #define TESSELUNE_SCENE_NAME(Name, field, kind) inline constexpr char Name[] = #Name;

@@ -3,11 +3,17 @@
 #pragma once
 
 #include <array>
+#include <string>
 
 #include "scenes/scenes.h"
 
 // The show's track, relative to the working directory.
 constexpr char kTrackPath[] = "Resource/Glacierhorn.mp3";
+// Where the show and its tools find the track: in the working directory first, else beside the program (as a
+// release bundle unpacks it), else where an install put it (<prefix>/share/tesselune beside <prefix>/bin).
+// `exeDirectory` is the program's folder, ending in a separator. The working directory's path when none of
+// them holds the file.
+std::string FindTrack(const std::string& exeDirectory);
 
 // What a frame reads from the music: its time in seconds and the three spectrum levels.
 struct MusicReading {

@@ -1,10 +1,13 @@
-# Shared by the README's commands: the Debian packages the project needs, and its build.
+# Shared by the README's commands: the Debian packages the project needs, its build, and the scripts' command
+# lines.
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=${TESSELUNE_BUILD_DIR:-$repo/build}
+source "$repo/scripts/servers.sh"
 
-build_packages=(cmake g++ make pkg-config libsdl2-dev libsndfile1-dev libmpg123-dev libopenmpt-dev libmp3lame-dev libpng-dev
-                libegl-dev libgl-dev libopengl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0 libgtest-dev
-                libbenchmark-dev libx11-dev libxdamage-dev libstb-dev)
+# The show, its track and its tools (scripts/run); the tests and benchmarks need the rest.
+show_packages=(cmake g++ make pkg-config libsdl2-dev libsndfile1-dev libmpg123-dev libopenmpt-dev libmp3lame-dev
+               libpng-dev libegl-dev libgl-dev libopengl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0 libstb-dev)
+build_packages=("${show_packages[@]}" libgtest-dev libbenchmark-dev libx11-dev libxdamage-dev nlohmann-json3-dev)
 test_packages=(xvfb xdotool imagemagick ffmpeg pulseaudio pulseaudio-utils glslang-tools openbox x11-utils)
 # The browser's show (scripts/web): Debian's emscripten, and chromium for its tests and benchmarks.
 web_packages=(emscripten)
@@ -34,8 +37,32 @@ install_packages() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y "${recommends[@]}" "${missing[@]}"
 }
 
-# Configures and builds everything in $build_dir with the given build type.
-build_all() {
-    cmake -S "$repo" -B "$build_dir" -DCMAKE_BUILD_TYPE="$1"
-    cmake --build "$build_dir" -j"$(nproc)"
+# Configures $build_dir and builds the given targets, or everything. The folder has one build type
+# (RelWithDebInfo) whichever script builds in it, so that no script recompiles what another built.
+build_targets() {
+    cmake -S "$repo" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake --build "$build_dir" -j"$(nproc)" ${1:+--target "$@"}
+}
+
+# The calling script's help: its opening comment, without the '#'.
+script_help() {
+    sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0"
+}
+# Refuses an argument the calling script does not take: one line, exit code 2.
+refuse_argument() {
+    echo "scripts/$(basename "$0"): unknown argument '$1' (scripts/$(basename "$0") --help says what it takes)" >&2
+    exit 2
+}
+# For a script that takes no arguments: -h or --help prints its help and ends it; anything else is refused.
+no_arguments() {
+    [ $# -eq 0 ] && return 0
+    case "$1" in
+        -h | --help) script_help && exit 0 ;;
+        *) refuse_argument "$1" ;;
+    esac
+}
+
+# The scenes' class names, one a line, in the order of the scene list (the rows of shaders/scene_list.h).
+scene_names() {
+    sed -n 's/^ *X(\([A-Za-z0-9_]*\),.*/\1/p' "$repo/shaders/scene_list.h"
 }

@@ -1,11 +1,19 @@
 #!/usr/bin/env bash
 # The Windows program, cross-compiled here with mingw-w64 and tested under Wine on Xvfb.
-#   scripts/windows.sh build   installs the cross compiler, builds build-win/tesselune.exe and the Windows tests
-#   scripts/windows.sh test    also installs Wine and runs the Windows tests (unit tests and the show)
+#   scripts/windows.sh [build]   installs (with sudo when not root) the mingw-w64 cross compiler and GoogleTest's
+#                                sources, and builds build-win/tesselune.exe and the Windows tests
+#   scripts/windows.sh test      also installs Wine, Xvfb and PulseAudio and runs the Windows tests (unit
+#                                tests and the show) in a Wine prefix in /tmp (TESSELUNE_WINE_DIR)
+# TESSELUNE_WINDOWS_BUILD_DIR is the build folder (default build-win).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 win_build_dir=${TESSELUNE_WINDOWS_BUILD_DIR:-$repo/build-win}
 mode=${1:-build}
+case "$mode" in
+    -h | --help) script_help && exit 0 ;;
+    build | test) [ $# -le 1 ] || refuse_argument "$2" ;;
+    *) refuse_argument "$mode" ;;
+esac
 
 install_packages --no-recommends "${windows_build_packages[@]}"
 cmake -S "$repo" -B "$win_build_dir" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" \
@@ -25,11 +33,7 @@ cleanup() {
 }
 trap cleanup EXIT
 # The unit tests share one X server (the show's own tests start theirs) and one Wine prefix.
-mkfifo "$work/displayfd"
-Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp 3>"$work/displayfd" >/dev/null 2>&1 &
-xvfb_pid=$!
-read -r display <"$work/displayfd"
-export DISPLAY=":$display"
+start_xvfb "$work" 1280x720x24
 # and one sound server, so that the wave-out device is there for them.
 start_null_sink "$work/pulse"
 use_wine_prefix tests

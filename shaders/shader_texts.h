@@ -3,7 +3,7 @@
 // show's schedule.
 #pragma once
 
-#include "scenes/scene_list.h"
+#include "shaders/scene_list.h"
 
 namespace shader_text {
 

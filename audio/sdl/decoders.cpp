@@ -21,32 +21,6 @@ namespace {
 // A module is read whole: no real one comes near this.
 constexpr off_t kMaxModuleBytes = off_t{64} << 20;
 
-// libsndfile decodes MP3 with libmpg123, which writes its notes straight to standard error. The library
-// reports a track it cannot open in one line of its own, so standard error is muted while libsndfile opens
-// a file (MP3 is then decoded by libmpg123 directly, quietly).
-class MutedStderr {
-public:
-    MutedStderr() {
-        std::fflush(stderr);
-        const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (null < 0) return;
-        saved_ = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
-        if (saved_ >= 0) dup2(null, STDERR_FILENO);
-        close(null);
-    }
-    ~MutedStderr() {
-        if (saved_ < 0) return;
-        std::fflush(stderr);
-        dup2(saved_, STDERR_FILENO);
-        close(saved_);
-    }
-    MutedStderr(const MutedStderr&) = delete;
-    MutedStderr& operator=(const MutedStderr&) = delete;
-
-private:
-    int saved_ = -1;
-};
-
 // A file descriptor, closed with its owner.
 class Fd {
 public:
@@ -115,10 +89,10 @@ private:
     bool done_ = false;
 };
 
-// MPEG audio decoded as libsndfile decodes it (float, gapless), but without libmpg123's notes on standard
-// error. Decoding stops at damaged data: what lies beyond it could pass for frames of another format, noise.
-// Streams joined end to end play one after the other while their rate and channels stay those of the first;
-// decoding stops where they change.
+// MPEG audio decoded as libsndfile would decode it (float, gapless), but without libmpg123's notes on
+// standard error. Decoding stops at damaged data: what lies beyond it could pass for frames of another
+// format, noise. Streams joined end to end play one after the other while their rate and channels stay those
+// of the first; decoding stops where they change.
 class Mpg123Decoder final : public Decoder {
 public:
     static OpenResult Open(Fd fd) {
@@ -131,10 +105,11 @@ public:
                      MPG123_QUIET | MPG123_FORCE_FLOAT | MPG123_GAPLESS | MPG123_NO_RESYNC, 0.0);
         long rate = 0;
         int channels = 0, encoding = 0;
-        if (lseek(decoder->fd_.get(), 0, SEEK_SET) != 0 ||
-            mpg123_open_fd(handle, decoder->fd_.get()) != MPG123_OK ||
-            mpg123_getformat(handle, &rate, &channels, &encoding) != MPG123_OK) {
+        if (mpg123_open_fd(handle, decoder->fd_.get()) != MPG123_OK) {
             return OpenResult::Failure(mpg123_strerror(handle));
+        }
+        if (mpg123_getformat(handle, &rate, &channels, &encoding) != MPG123_OK) {
+            return OpenResult::Failure("not a format it knows");  // no frame decodes: not MPEG after all
         }
         // Every rate and channel count is taken as it is, so that a change shows as a new format.
         mpg123_format_none(handle);
@@ -216,6 +191,22 @@ private:
     int rate_;
 };
 
+// True when the file holds MPEG audio as libsndfile would take it: a frame's sync at its start, or right
+// after an ID3v2 tag. libsndfile would hand such a file to libmpg123 with its notes on standard error, so it
+// is given to libmpg123 directly, quietly, and to libsndfile never.
+bool LooksLikeMpeg(int fd) {
+    unsigned char head[10] = {};
+    if (pread(fd, head, sizeof head, 0) != sizeof head) return false;
+    off_t at = 0;
+    if (std::memcmp(head, "ID3", 3) == 0) {
+        at =
+            10 + ((head[6] & 0x7F) << 21 | (head[7] & 0x7F) << 14 | (head[8] & 0x7F) << 7 | (head[9] & 0x7F));
+        if (head[5] & 0x10) at += 10;  // a footer follows the tag
+        if (pread(fd, head, 2, at) != 2) return false;
+    }
+    return head[0] == 0xFF && (head[1] & 0xE0) == 0xE0;
+}
+
 }  // namespace
 
 OpenResult OpenStream(const char* path) {
@@ -223,12 +214,9 @@ OpenResult OpenStream(const char* path) {
     off_t size = 0;
     Fd fd = OpenRegularFile(path, size, error);
     if (fd.get() < 0) return OpenResult::Failure(error);
+    if (LooksLikeMpeg(fd.get())) return Mpg123Decoder::Open(std::move(fd));
     SF_INFO info{};
-    SNDFILE* file = nullptr;
-    {
-        const MutedStderr muted;
-        file = sf_open_fd(fd.get(), SFM_READ, &info, SF_FALSE);
-    }
+    SNDFILE* file = sf_open_fd(fd.get(), SFM_READ, &info, SF_FALSE);
     if (file == nullptr) {
         // The file is regular and holds something: libsndfile's text for some files it does not know, which
         // blames missing files and pipes, would mislead.
@@ -239,10 +227,9 @@ OpenResult OpenStream(const char* path) {
         }
         return OpenResult::Failure(reason);
     }
-    const bool mpeg = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
-    if (info.channels <= 0 || info.samplerate <= 0 || mpeg) {
-        sf_close(file);  // the descriptor stays open
-        return mpeg ? Mpg123Decoder::Open(std::move(fd)) : OpenResult::Failure("no audio format");
+    if (info.channels <= 0 || info.samplerate <= 0) {
+        sf_close(file);
+        return OpenResult::Failure("no audio format");
     }
     return {std::make_unique<SndfileDecoder>(std::move(fd), file, info), {}};
 }

@@ -25,6 +25,4 @@ OpenResult OpenModule(const char* path, int rate);
 DecodeResult DecodeStream(const char* path);
 DecodeResult DecodeModule(const char* path, int rate);
 
-Platform SdlPlatform();
-
 }  // namespace audio

@@ -1,17 +1,11 @@
 #include "audio/system_audio.h"
 
-#include "audio/library.h"
 #include "audio/sdl/platform.h"
 
 namespace audio {
 
-Platform SdlPlatform() {
+Platform SystemPlatform() {
     return {MakeSdlOutput(), OpenStream, OpenModule, {}};
-}
-
-AudioLibrary& SystemAudio() {
-    static AudioLibrary* const library = new Library(SdlPlatform());
-    return *library;
 }
 
 }  // namespace audio

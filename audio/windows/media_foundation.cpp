@@ -41,22 +41,69 @@ private:
     T* object_ = nullptr;
 };
 
+// Media Foundation's functions, loaded when first needed rather than imported: on a Windows without the
+// media features (the N editions) the show then starts all the same, silent, and says why.
+struct MediaFoundationApi {
+    decltype(&MFStartup) startup = nullptr;
+    decltype(&MFShutdown) shutdown = nullptr;
+    decltype(&MFCreateFile) createFile = nullptr;
+    decltype(&MFCreateSourceResolver) createSourceResolver = nullptr;
+    decltype(&MFCreateMediaType) createMediaType = nullptr;
+    decltype(&MFCreateSourceReaderFromMediaSource) createSourceReader = nullptr;
+    std::string missing;  // why it cannot be used; empty when every function was found
+};
+
+template <class Function>
+void Load(HMODULE module, const char* name, Function& function, std::string& missing) {
+    // Through a function type without parameters, which any function pointer may be cast to and from.
+    function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+    if (function == nullptr && missing.empty()) missing = std::string("Media Foundation has no ") + name;
+}
+
+const MediaFoundationApi& MediaFoundation() {
+    static const MediaFoundationApi api = [] {
+        MediaFoundationApi loaded;
+        for (const char* library : {"MFPlat.DLL", "MFReadWrite.dll"}) {
+            if (GetModuleHandleA(library) == nullptr && LoadLibraryA(library) == nullptr) {
+                loaded.missing = std::string("Media Foundation is not installed (no ") + library + ")";
+                return loaded;
+            }
+        }
+        const HMODULE platform = GetModuleHandleA("MFPlat.DLL");
+        Load(platform, "MFStartup", loaded.startup, loaded.missing);
+        Load(platform, "MFShutdown", loaded.shutdown, loaded.missing);
+        Load(platform, "MFCreateFile", loaded.createFile, loaded.missing);
+        Load(platform, "MFCreateSourceResolver", loaded.createSourceResolver, loaded.missing);
+        Load(platform, "MFCreateMediaType", loaded.createMediaType, loaded.missing);
+        Load(GetModuleHandleA("MFReadWrite.dll"), "MFCreateSourceReaderFromMediaSource",
+             loaded.createSourceReader, loaded.missing);
+        return loaded;
+    }();
+    return api;
+}
+
 // COM and Media Foundation for the calling thread, for as long as a decode runs.
 class MediaFoundationSession {
 public:
     MediaFoundationSession() {
+        if (!MediaFoundation().missing.empty()) return;
         const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         comInitialized_ = SUCCEEDED(com);  // a thread already in another apartment keeps it
-        started_ = SUCCEEDED(MFStartup(MF_VERSION, MFSTARTUP_LITE));
+        started_ = SUCCEEDED(MediaFoundation().startup(MF_VERSION, MFSTARTUP_LITE));
     }
     ~MediaFoundationSession() {
-        if (started_) MFShutdown();
+        if (started_) MediaFoundation().shutdown();
         if (comInitialized_) CoUninitialize();
     }
     MediaFoundationSession(const MediaFoundationSession&) = delete;
     MediaFoundationSession& operator=(const MediaFoundationSession&) = delete;
 
     bool Started() const { return started_; }
+    // Why it did not start.
+    static std::string Unavailable() {
+        const std::string& missing = MediaFoundation().missing;
+        return missing.empty() ? "Media Foundation is not available" : missing;
+    }
 
 private:
     bool comInitialized_ = false;
@@ -88,11 +135,11 @@ std::wstring FullPath(const char* path) {
 // match the file's extension is tried when the one that does cannot read it.
 HRESULT OpenReader(const std::wstring& path, IMFSourceReader** reader) {
     ComRef<IMFByteStream> stream;
-    HRESULT hr = MFCreateFile(MF_ACCESSMODE_READ, MF_OPENMODE_FAIL_IF_NOT_EXIST, MF_FILEFLAGS_NONE,
-                              path.c_str(), stream.Out());
+    HRESULT hr = MediaFoundation().createFile(MF_ACCESSMODE_READ, MF_OPENMODE_FAIL_IF_NOT_EXIST,
+                                              MF_FILEFLAGS_NONE, path.c_str(), stream.Out());
     if (FAILED(hr)) return hr;
     ComRef<IMFSourceResolver> resolver;
-    if (FAILED(hr = MFCreateSourceResolver(resolver.Out()))) return hr;
+    if (FAILED(hr = MediaFoundation().createSourceResolver(resolver.Out()))) return hr;
     MF_OBJECT_TYPE type = MF_OBJECT_INVALID;
     ComRef<IUnknown> object;
     hr = resolver->CreateObjectFromByteStream(
@@ -103,7 +150,7 @@ HRESULT OpenReader(const std::wstring& path, IMFSourceReader** reader) {
     if (FAILED(hr)) return hr;
     ComRef<IMFMediaSource> source;
     if (FAILED(hr = object->QueryInterface(IID_PPV_ARGS(source.Out())))) return hr;
-    hr = MFCreateSourceReaderFromMediaSource(source.get(), nullptr, reader);
+    hr = MediaFoundation().createSourceReader(source.get(), nullptr, reader);
     if (FAILED(hr)) source->Shutdown();
     return hr;
 }
@@ -119,7 +166,7 @@ std::string OpenFloatReader(const std::wstring& path, ComRef<IMFSourceReader>& r
     reader->SetStreamSelection(static_cast<DWORD>(MF_SOURCE_READER_ALL_STREAMS), FALSE);
     if (FAILED(hr = reader->SetStreamSelection(kAudio, TRUE))) return Reason("no audio stream", hr);
     ComRef<IMFMediaType> wanted;
-    if (FAILED(hr = MFCreateMediaType(wanted.Out()))) return Reason("no media type", hr);
+    if (FAILED(hr = MediaFoundation().createMediaType(wanted.Out()))) return Reason("no media type", hr);
     wanted->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Audio);
     wanted->SetGUID(MF_MT_SUBTYPE, MFAudioFormat_Float);
     if (FAILED(hr = reader->SetCurrentMediaType(kAudio, nullptr, wanted.get()))) {
@@ -176,7 +223,7 @@ private:
         session_ = std::make_unique<MediaFoundationSession>();
         int channels = 0, rate = 0;
         const std::string why = session_->Started() ? OpenFloatReader(path_, reader_, channels, rate)
-                                                    : "Media Foundation is not available";
+                                                    : MediaFoundationSession::Unavailable();
         if (why.empty() && (channels != channels_ || rate != rate_)) {
             error = "decoding stopped: the file changed";
             reader_.Reset();
@@ -244,7 +291,7 @@ OpenResult OpenMediaFoundationStream(const char* path) {
     int channels = 0, rate = 0;
     {
         const MediaFoundationSession session;
-        if (!session.Started()) return OpenResult::Failure("Media Foundation is not available");
+        if (!session.Started()) return OpenResult::Failure(MediaFoundationSession::Unavailable());
         ComRef<IMFSourceReader> reader;
         const std::string why = OpenFloatReader(full, reader, channels, rate);
         if (!why.empty()) return OpenResult::Failure(why);

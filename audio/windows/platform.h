@@ -23,6 +23,4 @@ OpenResult OpenModuleUnsupported(const char* path, int rate);
 DecodeResult DecodeMediaFoundationStream(const char* path);
 DecodeResult DecodeModuleUnsupported(const char* path, int rate);
 
-Platform WindowsPlatform();
-
 }  // namespace audio

@@ -4,24 +4,19 @@
 
 #include <algorithm>
 #include <cmath>
-#include <deque>
 #include <string>
 
 #include "platform/gl.h"
+#include "platform/message_queue.h"
 
 namespace {
 
 constexpr char kCanvas[] = "#canvas";
 constexpr char kTitle[] = "Tesselune";
 
-// The thread's message queue: the page's callbacks post to it and the animation frames drain it.
-std::deque<Message>& Queue() {
-    static std::deque<Message> queue;
-    return queue;
-}
-
+// The page's callbacks post to the queue, and the animation frames drain it.
 void Post(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-    Queue().push_back(Message{FirstWindow, message, wParam, lParam});
+    platform::Post(Message{FirstWindow, message, wParam, lParam});
 }
 
 // Device pixels a CSS pixel of the canvas gets at most: beyond 2 (a phone's 3) the eye gains little and the
@@ -107,25 +102,10 @@ void ReportFailure(const char* text, const char* reason) {
         shown.c_str());
 }
 
-namespace platform {
-
-bool PollMessage(Message& message) {
-    if (Queue().empty()) return false;
-    message = Queue().front();
-    Queue().pop_front();
-    return true;
-}
-
-void Dispatch(const Message& message) {
+void platform::Dispatch(const Message& message) {
     if (message.message == WM_SIZE) ResizeCanvas(message.lParam);
     WindowProc(static_cast<CoreWindow_web*>(message.window), message);
 }
-
-void PostQuit(int exitCode) {
-    Queue().push_back(Message{nullptr, WM_QUIT, static_cast<uintptr_t>(exitCode), 0});
-}
-
-}  // namespace platform
 
 CoreWindow_web::CoreWindow_web(const WindowOptions&) {
     emscripten_set_window_title(kTitle);

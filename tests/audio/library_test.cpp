@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <new>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "audio/spectrum.h"
@@ -446,6 +449,97 @@ TEST_F(LibraryTest, AFileThatOpensInNeitherFormGetsOneLineWithBothReasons) {
     EXPECT_EQ(library_.StreamCreateFile(false, "song.mod", 0, 0, 0), 0u);
     EXPECT_NE(library_.MusicLoad(false, "song.mod", 0, 0, kMusicRamp, 1), 0u);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+// A decoder made slow on purpose: a stereo track of 0.25 that decodes its first second, then blocks until the
+// test opens the gate, then decodes on to ten seconds.
+struct Gate {
+    void Open() {
+        {
+            const std::lock_guard lock(mutex);
+            open = true;
+        }
+        changed.notify_all();
+    }
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool open = false;
+};
+
+struct GatedDecoder final : Decoder {
+    explicit GatedDecoder(std::shared_ptr<Gate> g) : gate(std::move(g)) {}
+    int Channels() const override { return 2; }
+    int SampleRate() const override { return 44100; }
+    int64_t Read(float* out, int64_t frames, std::string&) override {
+        if (read >= 44100) {
+            std::unique_lock lock(gate->mutex);
+            gate->changed.wait(lock, [&] { return gate->open; });
+        }
+        frames = std::min(frames, (read < 44100 ? 44100 : 441000) - read);
+        std::fill(out, out + 2 * frames, 0.25f);
+        read += frames;
+        return frames;
+    }
+    std::shared_ptr<Gate> gate;
+    int64_t read = 0;
+};
+
+// The device waits for decoding as long as it takes; the main thread never does. A callback of five seconds
+// waits first for the blocked decoder, then, once the gate opens, for frames the ring cannot hold before the
+// callback has mixed: it ends only when the channel is freed.
+TEST(MixerTest, QueriesAndFreeingNeverWaitForACallbackThatWaitsForDecoding) {
+    const auto gate = std::make_shared<Gate>();
+    struct OpenAtExit {
+        ~OpenAtExit() { gate->Open(); }  // a failed assertion must not leave the decoder blocked
+        std::shared_ptr<Gate> gate;
+    } openAtExit{gate};
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool callbackStarted = false, callbackEnded = false;
+    // Nothing reads the clock before the device thread's callback does, before it waits: the sign it is in
+    // it.
+    Mixer mixer(
+        [&] {
+            const std::lock_guard lock(mutex);
+            callbackStarted = true;
+            changed.notify_all();
+            return std::chrono::steady_clock::now().time_since_epoch();
+        },
+        std::chrono::milliseconds::max());
+    const Handle handle =
+        mixer.Add(std::make_shared<TrackStream>(std::make_unique<GatedDecoder>(gate), "gated"),
+                  ChannelKind::kStream, {});
+    ASSERT_TRUE(mixer.Play(handle, false));
+
+    std::vector<float> out(2 * 5 * 44100);
+    std::thread device([&] {
+        mixer.Render(out.data(), 5 * 44100, 0);
+        const std::lock_guard lock(mutex);
+        callbackEnded = true;
+    });
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return callbackStarted; });
+    }
+    int64_t previous = 0;
+    for (int query = 0; query < 100; ++query) {
+        const std::optional<ChannelState> state = mixer.Find(handle);
+        ASSERT_TRUE(state);
+        EXPECT_GE(state->frame, previous) << "the clock never goes backwards";
+        previous = state->frame;
+        EXPECT_EQ(mixer.Stream(handle), state->stream);
+    }
+    gate->Open();
+    EXPECT_TRUE(mixer.Find(handle));
+    {
+        const std::lock_guard lock(mutex);
+        EXPECT_FALSE(callbackEnded) << "the callback still waits for frames";
+    }
+    EXPECT_TRUE(mixer.Remove(handle, ChannelKind::kStream)) << "which ends its wait";
+    device.join();
+    EXPECT_EQ(out[0], 0.25f);
+    EXPECT_EQ(out.back(), 0.0f) << "never decoded: silence";
 }
 
 }  // namespace

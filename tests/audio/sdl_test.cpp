@@ -157,7 +157,7 @@ TEST_F(SdlAudioTest, Mp3IsFoundByContentAndKeepsItsTone) {
 
 TEST_F(SdlAudioTest, ModuleNamedLikeAnMp3PlaysAsMusicAfterTheStreamFails) {
     WriteBytes(Path("Glacierhorn.mp3"), TinyMod());
-    Library library(SdlPlatform());
+    Library library(SystemPlatform());
 
     testing::internal::CaptureStderr();
     EXPECT_EQ(library.StreamCreateFile(false, Path("Glacierhorn.mp3").c_str(), 0, 0, 0), 0u);
@@ -190,7 +190,7 @@ TEST_F(SdlAudioTest, BadTracksFailWithOneLineEach) {
     WriteBytes(Path("empty.mp3"), {});
     fs::create_directory(Path("folder.mp3"));
 
-    Library library(SdlPlatform());
+    Library library(SystemPlatform());
     // What is wrong with each, as the stream's reason says it.
     for (const auto& [name, reason] : {std::pair{"missing.mp3", "No such file or directory"},
                                        {"empty.mp3", "the file is empty"},
@@ -320,7 +320,7 @@ TEST_F(SdlAudioTest, DamagedHugeAndBlockingTracks) {
 
     // A FIFO would block an open until a writer came: it is refused at once.
     ASSERT_EQ(mkfifo(Path("fifo.mp3").c_str(), 0600), 0);
-    Library library(SdlPlatform());
+    Library library(SystemPlatform());
     testing::internal::CaptureStderr();
     EXPECT_EQ(library.StreamCreateFile(false, Path("fifo.mp3").c_str(), 0, 0, 0), 0u);
     EXPECT_EQ(library.MusicLoad(false, Path("fifo.mp3").c_str(), 0, 0, kMusicRamp, 1), 0u);
@@ -357,7 +357,7 @@ TEST_F(SdlAudioTest, HeadersThatLie) {
 
     std::ofstream("/proc/self/clear_refs") << "5";
     const int64_t before = StatusKb("VmRSS");
-    Library library(SdlPlatform());
+    Library library(SystemPlatform());
     for (const auto& [name, says] : {std::pair{"rate.wav", "a rate of 67152964 Hz, beyond any track's"},
                                      {"channels.wav", "1024 channels, beyond any track's"}}) {
         testing::internal::CaptureStderr();
@@ -449,7 +449,7 @@ TEST_F(SdlAudioTest, ThreadThatCannotStartIsSaid) {
             room.rlim_cur = static_cast<rlim_t>(StatusKb("VmSize") + 1536) * 1024;
             room.rlim_max = RLIM_INFINITY;
             setrlimit(RLIMIT_AS, &room);
-            Library library(SdlPlatform());
+            Library library(SystemPlatform());
             const bool opened = library.StreamCreateFile(false, Path("small.wav").c_str(), 0, 0, 0) != 0 ||
                                 library.MusicLoad(false, Path("small.wav").c_str(), 0, 0, kMusicRamp, 1) != 0;
             std::exit(opened ? 1 : 0);
@@ -460,7 +460,7 @@ TEST_F(SdlAudioTest, ThreadThatCannotStartIsSaid) {
 
 TEST_F(SdlAudioTest, InitFailsWithoutAnAudioDriver) {
     setenv("SDL_AUDIODRIVER", "nosuchdriver", 1);
-    Library library(SdlPlatform());
+    Library library(SystemPlatform());
     EXPECT_FALSE(library.Init(kDefaultDevice, 44100, 0, nullptr, nullptr));
 }
 
@@ -468,7 +468,7 @@ TEST_F(SdlAudioTest, InitFailsWhenTheDeviceCannotOpen) {
     // The disk driver starts, but its device cannot open a file in a missing folder.
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", Path("missing/out.raw").c_str(), 1);
-    Library library(SdlPlatform());
+    Library library(SystemPlatform());
     EXPECT_FALSE(library.Init(kDefaultDevice, 44100, 0, nullptr, nullptr));
 }
 
@@ -477,7 +477,7 @@ TEST_F(SdlAudioTest, PlaysOnTheDummyDriverAndReopensAfterFree) {
     for (int64_t f = 0; f < 8192; ++f) tone.insert(tone.end(), 2, Tone(f));
     WriteSound(Path("tone.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, tone);
 
-    Library library(SdlPlatform());
+    Library library(SystemPlatform());
     ASSERT_TRUE(library.Init(kDefaultDevice, 44100, 0, nullptr, nullptr));
     EXPECT_FALSE(library.Init(kDefaultDevice, 44100, 0, nullptr, nullptr));
     const Handle stream = library.StreamCreateFile(false, Path("tone.wav").c_str(), 0, 0, 0);

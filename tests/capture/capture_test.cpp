@@ -19,6 +19,7 @@
 
 #include "tools/capture/options.h"
 #include "tools/capture/show_renderer.h"
+#include "tools/capture/time_left.h"
 
 namespace fs = std::filesystem;
 
@@ -89,6 +90,13 @@ protected:
                                std::to_string(seconds))
                                   .c_str()),
                   0);
+    }
+    // What ffprobe says of show.mp4 with the given options, one key=value a line; empty when it fails.
+    std::string Probe(const std::string& options) {
+        const fs::path probe = dir_ / "probe.txt";
+        const std::string command = "ffprobe -v error " + options + " -of default=noprint_wrappers=1 '" +
+                                    (dir_ / "show.mp4").string() + "' >'" + probe.string() + "'";
+        return std::system(command.c_str()) == 0 ? ReadFile(probe) : std::string();
     }
     // Waits until the partial file of `output` holds at least `bytes` bytes.
     void AwaitPartial(const std::string& output, uintmax_t bytes) {
@@ -198,14 +206,9 @@ TEST_F(CaptureTool, ShortVideoHasItsFramesDurationAndSound) {
         const Outcome run = Capture("video --size 64x36 --fps 8 --track track.wav --output show.mp4 " + span);
         ASSERT_EQ(run.code, 0) << run.err;
         EXPECT_NE(run.err.find("frame 4 of 4"), std::string::npos) << run.err;
-        const fs::path probe = dir_ / "probe.txt";
-        ASSERT_EQ(std::system(("ffprobe -v error -show_entries "
-                               "stream=codec_type,codec_name,nb_frames,width,height,duration "
-                               "-show_entries format=duration -of default=noprint_wrappers=1 '" +
-                               (dir_ / "show.mp4").string() + "' >'" + probe.string() + "'")
-                                  .c_str()),
-                  0);
-        const std::string info = ReadFile(probe);
+        const std::string info = Probe(
+            "-show_entries stream=codec_type,codec_name,nb_frames,width,height,duration -show_entries "
+            "format=duration");
         EXPECT_NE(info.find("codec_name=h264"), std::string::npos) << info;
         EXPECT_NE(info.find("width=64\nheight=36"), std::string::npos) << info;
         EXPECT_NE(info.find("nb_frames=4"), std::string::npos) << info;
@@ -219,6 +222,71 @@ TEST_F(CaptureTool, ShortVideoHasItsFramesDurationAndSound) {
     }
 }
 
+// The top-level boxes of an MP4 file, in order.
+std::vector<std::string> Mp4Boxes(const std::string& file) {
+    std::vector<std::string> boxes;
+    for (size_t at = 0; at + 8 <= file.size();) {
+        uint64_t size = 0;
+        for (int i = 0; i < 4; ++i) size = size << 8 | static_cast<uint8_t>(file[at + i]);
+        boxes.push_back(file.substr(at + 4, 4));
+        if (size == 1 && at + 16 <= file.size()) {  // a 64-bit size follows the type
+            size = 0;
+            for (int i = 8; i < 16; ++i) size = size << 8 | static_cast<uint8_t>(file[at + i]);
+        }
+        if (size < 8) break;
+        at += size;
+    }
+    return boxes;
+}
+
+// Players decode HD video as BT.709 in limited range: the video says so, and a frame decoded as it says has
+// the still's colours, off by the encoder's noise but not shifted (the BT.601 matrix shifts Scene8's green by
+// 8).
+TEST_F(CaptureTool, VideoColoursAreTaggedBt709AndMatchTheStill) {
+    MakeTrack(81.0);
+    for (const auto& [scene, time] : {std::pair{"Scene8", "80"}, {"Scene2", "25"}}) {
+        SCOPED_TRACE(scene);
+        const Outcome video = Capture(std::string("video --from ") + time + " --to " + time +
+                                      ".01 --track track.wav --output show.mp4");
+        ASSERT_EQ(video.code, 0) << video.err;
+        const std::string mp4 = ReadFile(dir_ / "show.mp4");
+        const std::vector<std::string> boxes = Mp4Boxes(mp4);
+        const auto moov = std::find(boxes.begin(), boxes.end(), "moov");
+        EXPECT_LT(moov, std::find(boxes.begin(), boxes.end(), "mdat")) << "the index before the media";
+        const std::string tags = Probe(
+            "-select_streams v -show_entries stream=color_space,color_primaries,color_transfer,color_range");
+        EXPECT_EQ(tags, "color_range=tv\ncolor_space=bt709\ncolor_transfer=bt709\ncolor_primaries=bt709\n");
+        // Decoded with the matrix and range the tags name.
+        const auto tag = [&](const std::string& name) {
+            const size_t at = tags.find(name + "=");
+            return at == std::string::npos
+                       ? std::string()
+                       : tags.substr(at + name.size() + 1, tags.find('\n', at) - at - name.size() - 1);
+        };
+        ASSERT_EQ(std::system(("ffmpeg -nostdin -y -v error -i '" + (dir_ / "show.mp4").string() +
+                               "' -frames:v 1 -vf scale=in_color_matrix=" + tag("color_space") +
+                               ":in_range=" + tag("color_range") +
+                               ":flags=accurate_rnd+full_chroma_int -pix_fmt rgb24 -f rawvideo '" +
+                               (dir_ / "frame.rgb").string() + "'")
+                                  .c_str()),
+                  0);
+        const std::string frame = ReadFile(dir_ / "frame.rgb");
+        const Image still = Still(std::string("--size 1920x1080 --track track.wav --time ") + time);
+        ASSERT_EQ(frame.size(), still.rgb.size());
+        double bias[3] = {}, off[3] = {};
+        for (size_t i = 0; i < frame.size(); ++i) {
+            const int d = static_cast<uint8_t>(frame[i]) - still.rgb[i];
+            bias[i % 3] += d;
+            off[i % 3] += std::abs(d);
+        }
+        const double pixels = static_cast<double>(frame.size() / 3);
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_LT(std::abs(bias[c] / pixels), 1.0) << "channel " << c;
+            EXPECT_LT(off[c] / pixels, 3.0) << "channel " << c;
+        }
+    }
+}
+
 TEST_F(CaptureTool, ErrorsSayWhatIsWrongAndLeaveNothingBehind) {
     MakeTrack(1.0);
     const struct {
@@ -226,7 +294,7 @@ TEST_F(CaptureTool, ErrorsSayWhatIsWrongAndLeaveNothingBehind) {
         int code;
         std::string says;
     } cases[] = {
-        {"still --time 1 --scene Scene9 --output x.png", 2, "Scene9"},
+        {"still --time 1 --scene NoScene --output x.png", 2, "a scene name (Sceneb, Scenew, Scene0,"},
         {"still --time 1 --size 64 --output x.png", 2, "--size"},
         {"still --time 1 --size 0x10 --output x.png", 2, "--size"},
         {"still --time 1 --levels 1,2 --output x.png", 2, "--levels"},
@@ -238,6 +306,7 @@ TEST_F(CaptureTool, ErrorsSayWhatIsWrongAndLeaveNothingBehind) {
         {"video --fps 0 --output x.mp4", 2, "--fps"},
         {"video --from 3 --to 2 --output x.mp4", 2, "--to"},
         {"video --size 63x36 --output x.mp4", 2, "even"},
+        {"video --quality best --output x.mp4", 2, "--quality"},
         {"video --track track.wav", 2, "--output"},
         {"dance", 2, "dance"},
         {"flashes --output x.png", 2, "--output"},
@@ -438,6 +507,47 @@ TEST(CaptureOptions, Defaults) {
     EXPECT_EQ(flashes.height, 54);
     EXPECT_EQ(flashes.fps, 60);
     EXPECT_EQ(flashes.frames, 180);
+    EXPECT_EQ(video.quality, VideoQuality::Release) << "full size";
+    // A small video is a preview unless told otherwise.
+    const char* smallArgs[] = {"video", "--frames", "dir", "--size", "640x360", "--quality", "release"};
+    ASSERT_TRUE(ParseCaptureOptions(5, smallArgs, video, error)) << error;
+    EXPECT_EQ(video.quality, VideoQuality::Preview);
+    ASSERT_TRUE(ParseCaptureOptions(7, smallArgs, video, error)) << error;
+    EXPECT_EQ(video.quality, VideoQuality::Release);
+}
+
+// The time left follows what the frames ahead cost, not the rate so far: a cheap start does not make a heavy
+// end look short.
+TEST(TimeLeft, WeighsTheFramesAheadByTheirProbes) {
+    // At 10 frames/s from 4.9 s: the schedule changes scene at 5.333 s, which is also where bar 2 begins:
+    // frames 0-4, then 5-7.
+    std::vector<double> probed;
+    const std::vector<double> costs = ProbeFrameCosts(4.9, 10, 8, [&](double time) {
+        probed.push_back(time);
+        return time < 5.333 ? 0.1 : 1.0;
+    });
+    EXPECT_EQ(costs, (std::vector<double>{0.1, 0.1, 0.1, 0.1, 0.1, 1.0, 1.0, 1.0}));
+    ASSERT_EQ(probed.size(), 2u) << "one probe a piece";
+    EXPECT_NEAR(probed[0], 5.1, 1e-9) << "the middle frame";
+    EXPECT_NEAR(probed[1], 5.5, 1e-9);
+    EXPECT_EQ(ProbeFrameCosts(7.9, 10, 3, [](double) { return 1.0; }).size(), 3u);
+    int bars = 0;
+    ProbeFrameCosts(7.9, 10, 3, [&](double) { return ++bars; });
+    EXPECT_EQ(bars, 2) << "a new bar at 8 s is a new piece";
+
+    TimeLeft left(costs);
+    EXPECT_NEAR(left.Seconds(0.0), 3.5, 1e-9) << "before any frame, the probes as they are";
+    // The first frames drew twice as slowly as probed: the rest will too.
+    for (int n = 0; n < 5; ++n) left.Drawn(0.2);
+    EXPECT_NEAR(left.Seconds(0.0), 6.0, 1e-9);
+    // A sink slower than the drawing sets the pace of the frames that draw faster than it.
+    EXPECT_NEAR(left.Seconds(2.5), 7.5, 1e-9);
+    // The pace of the last 30 s of drawing: the machine got three times slower.
+    TimeLeft loaded(std::vector<double>(100, 1.0));
+    for (int n = 0; n < 50; ++n) loaded.Drawn(n < 20 ? 1.0 : 3.0);
+    EXPECT_NEAR(loaded.Seconds(0.0), 150.0, 1e-9);
+    for (int n = 50; n < 100; ++n) loaded.Drawn(1.0);
+    EXPECT_EQ(loaded.Seconds(0.0), 0.0);
 }
 
 }  // namespace

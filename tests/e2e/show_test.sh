@@ -20,7 +20,7 @@ xvfb_options=()
 [ "$case_name" = failure_box_signals ] && xvfb_options=(-extension GLX)
 screen=1344x784x24
 [ "$case_name" = whole_screen ] && screen=1920x1080x24
-start_xvfb $screen "${xvfb_options[@]}"
+start_xvfb "$work" $screen "${xvfb_options[@]}"
 mkdir "$work/show"
 cd "$work/show"
 
@@ -42,14 +42,24 @@ await_frame() {
     fail "nothing was drawn"
 }
 
+# Runs the show on the SDL audio driver given until its first frame, then presses Escape; its exit code is
+# left in $code.
+# escape_after_first_frame AUDIODRIVER [OPTION]...
+escape_after_first_frame() {
+    SDL_AUDIODRIVER=$1 start_show "${@:2}"
+    window=$(await_window)
+    await_frame
+    xdotool windowfocus --sync "$window" key Escape
+    await_exit
+}
+
 # Runs the show on SDL's disk driver (as fast as it takes frames) with a track of the given seconds, which it
 # must play through to its own end, the device getting the decoded track and at least 206.87 s of frames.
 show_on_disk_audio() {
     mkdir Resource
     "$track_tool" make "$work/track.wav" "$1"
     cp "$work/track.wav" Resource/Glacierhorn.mp3
-    # At full scale: the device has taken the whole track by the time a (slow) frame sees the end of the show.
-    SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/out.raw" SDL_DISKAUDIODELAY=0 start_show --scale 1
+    SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/out.raw" SDL_DISKAUDIODELAY=0 start_show
     await_exit 240
     [ "$code" = 0 ] || fail "the show ended with exit code $code: $(cat "$work/stderr")"
     "$track_tool" compare "$work/out.raw" "$work/track.wav" || fail "the device did not get the decoded track"
@@ -111,11 +121,7 @@ whole_screen)
     kill "$wm_pid"
     ;;
 draws_and_escape)
-    SDL_AUDIODRIVER=dummy start_show
-    window=$(await_window)
-    await_frame
-    xdotool windowfocus --sync "$window" key Escape
-    await_exit
+    escape_after_first_frame dummy
     [ "$code" = 0 ] || fail "Escape ended the show with exit code $code"
     ;;
 close_request)
@@ -132,11 +138,7 @@ close_request)
     [ "$code" = 0 ] || fail "a close request ended the show with exit code $code"
     ;;
 no_audio_device)
-    SDL_AUDIODRIVER=nosuchdriver start_show --scale 1
-    window=$(await_window)
-    await_frame
-    xdotool windowfocus --sync "$window" key Escape
-    await_exit
+    escape_after_first_frame nosuchdriver --scale 1
     [ "$code" = 0 ] || fail "exit code $code"
     [ "$(cat "$work/stdout")" = "faild play music" ] || fail "standard output: '$(cat "$work/stdout")'"
     # What the window showed is Scene2 at time 0 with silent levels, as the capture tool draws it.

@@ -1,17 +1,7 @@
 # What the tests of the show in a real window share; sourced by them, with $work a scratch folder of theirs,
 # $show_pid the show's process and fail() their way of failing.
 
-# start_xvfb SCREEN [OPTIONS]: an X server of the test's own, with a screen such as 1280x720x24; it names its
-# display once it is ready, and $xvfb_pid is left for the clean-up.
-start_xvfb() {
-    local screen=$1 display
-    shift
-    mkfifo "$work/displayfd"
-    Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp "$@" 3>"$work/displayfd" >/dev/null 2>&1 &
-    xvfb_pid=$!
-    read -r display <"$work/displayfd"
-    export DISPLAY=":$display"
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/servers.sh"
 
 # await_window [SECONDS]: waits until the show's window is on the screen; prints its id.
 await_window() {

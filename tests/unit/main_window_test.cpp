@@ -131,16 +131,18 @@ TEST_F(MainWindowTest, StartsTheTrackBeforeBuildingAndDrawsTheFirstFrame) {
     audio.stream = 7;
     audio.position = 176400;
     audio.seconds = 1.0;
+    testing::internal::CaptureStderr();
     MainWindow window(audio);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "every scene's program compiles and links";
     EXPECT_EQ(audio.calls, (Calls{"GetVersion", "Init -1 44100 0", "MusicFree 0", "StreamFree 0", kStreamOpen,
                                   "ChannelPlay 7 0", "ChannelGetData 7 2147483651", "ChannelGetPosition 7 0",
                                   "ChannelBytes2Seconds 7 176400"}));
     EXPECT_EQ(window.framesPresented, 1);
     EXPECT_EQ(window.viewportWidth, CoreWindow_null::kClientWidth);
     EXPECT_EQ(window.viewportHeight, CoreWindow_null::kClientHeight);
-    SceneBase* const scenes[] = {window.sceneb,   window.scenew, window.scene0, window.scene1,
-                                 window.scene2,   window.scene3, window.scene4, window.scene5,
-                                 window.scene5_1, window.scene6, window.scene7, window.scene8};
+#define TESSELUNE_SCENE_FIELD(Name, field, kind) window.field,
+    SceneBase* const scenes[] = {TESSELUNE_SCENES(TESSELUNE_SCENE_FIELD)};
+#undef TESSELUNE_SCENE_FIELD
     for (SceneBase* scene : scenes) {
         ASSERT_NE(scene, nullptr);
         EXPECT_NE(scene->program, nullptr);

@@ -5,6 +5,7 @@
 //   TESSELUNE_WEB_BUILD  emscripten's build folder, holding the tests' program
 //   TESSELUNE_BUILD_DIR  the desktop build, holding the capture tool and track_tool
 import { execFileSync } from 'node:child_process';
+import { readFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import puppeteer from 'puppeteer-core';
@@ -16,9 +17,9 @@ export const webBuild = process.env.TESSELUNE_WEB_BUILD ?? join(repo, 'build-ems
 export const desktopBuild = process.env.TESSELUNE_BUILD_DIR ?? join(repo, 'build');
 export const TRACK = 'Resource/Glacierhorn.mp3';
 
-// The scenes in SceneId order, as the hooks take them.
-export const SCENES = ['Sceneb', 'Scenew', 'Scene0', 'Scene1', 'Scene2', 'Scene3', 'Scene4', 'Scene5', 'Scene5_1',
-  'Scene6', 'Scene7', 'Scene8'];
+// The scenes' class names in the order of the scene list, read from its rows as the build reads them.
+export const SCENES = [...readFileSync(join(repo, 'shaders/scene_list.h'), 'utf8')
+  .matchAll(/^ *X\(([A-Za-z0-9_]+),/gm)].map((row) => row[1]);
 
 export const CHROMIUM_ARGS = ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
   '--mute-audio'];
@@ -49,6 +50,7 @@ export async function openShow({ width = 160, height = 90, touch = false, progra
   const errors = [];
   page.on('pageerror', (error) => errors.push(error.message));
   await page.setViewport({ width, height, deviceScaleFactor: 1, hasTouch: touch, isMobile: touch });
+  if (program !== 'tesselune') await page.evaluateOnNewDocument(defineTestDraw);
   if (beforeLoad) await beforeLoad(page);
   const url = `http://127.0.0.1:${server.address().port}/${query}`;
   const started = Date.now();
@@ -65,6 +67,19 @@ export async function openShow({ width = 160, height = 90, touch = false, progra
   };
 }
 
+// In the page of the tests' program: testDraw(scene, time, levels, width, height, rgba) draws a scene by its
+// name through the hook (rgba: a pointer to width x height pixels, or 0), and throws for a name of no scene.
+function defineTestDraw() {
+  window.testDraw = (scene, time, [low, middle, high], width, height, rgba) => {
+    const bytes = new TextEncoder().encode(`${scene}\0`);
+    const name = Module._malloc(bytes.length);
+    Module.HEAPU8.set(bytes, name);
+    const drawn = Module._tesselune_test_draw(name, time, low, middle, high, width, height, rgba);
+    Module._free(name);
+    if (!drawn) throw new Error(`no scene ${scene}`);
+  };
+}
+
 // Waits until the page's state (body data-state) is one of `states`; returns it.
 export async function waitForState(page, states, timeout = 60000) {
   await page.waitForFunction((wanted) => wanted.includes(document.body.dataset.state), { timeout }, states);
@@ -73,14 +88,14 @@ export async function waitForState(page, states, timeout = 60000) {
 
 // A scene drawn by the hook at the canvas's size: RGB rows, top row first, as a PNG reads.
 export async function drawInBrowser(page, scene, time, levels) {
-  const rgba = await page.evaluate((id, t, [low, middle, high]) => {
+  const rgba = await page.evaluate((name, t, levels) => {
     const width = Module.canvas.width, height = Module.canvas.height;
     const pointer = Module._malloc(width * height * 4);
-    Module._tesselune_test_draw(id, t, low, middle, high, width, height, pointer);
+    testDraw(name, t, levels, width, height, pointer);
     const pixels = Array.from(Module.HEAPU8.subarray(pointer, pointer + width * height * 4));
     Module._free(pointer);
     return { width, height, pixels };
-  }, SCENES.indexOf(scene), time, levels);
+  }, scene, time, levels);
   const { width, height, pixels } = rgba;
   const rgb = Buffer.alloc(width * height * 3);
   for (let y = 0; y < height; ++y) {

@@ -20,22 +20,26 @@ constexpr audio::Handle kShowTrack = 1;  // the show's track is the first channe
 
 extern "C" {
 
-// Draws scene `id` (a SceneId) as the show draws a frame, over a viewport of width x height, at `time` with
-// the levels, and reads the frame into `rgba` (bottom row first), which holds width x height pixels; with a
-// null `rgba` reads one pixel, which waits for the frame all the same.
-EMSCRIPTEN_KEEPALIVE void tesselune_test_draw(int id, double time, float low, float middle, float high,
-                                              int width, int height, uint8_t* rgba) {
+// Draws the scene of class name `scene` as the show draws a frame, over a viewport of width x height, at
+// `time` with the levels, and reads the frame into `rgba` (bottom row first), which holds width x height
+// pixels; with a null `rgba` reads one pixel, which waits for the frame all the same. False, drawing
+// nothing, for a name of no scene.
+EMSCRIPTEN_KEEPALIVE bool tesselune_test_draw(const char* scene, double time, float low, float middle,
+                                              float high, int width, int height, uint8_t* rgba) {
     static std::array<std::unique_ptr<SceneBase>, kSceneCount> scenes;  // each built when first drawn
-    std::unique_ptr<SceneBase>& scene = scenes[id];
-    if (scene == nullptr) {
-        scene = MakeScene(static_cast<SceneId>(id));
-        scene->Init();
+    SceneId id;
+    if (!FindScene(scene, id)) return false;
+    std::unique_ptr<SceneBase>& built = scenes[static_cast<size_t>(id)];
+    if (built == nullptr) {
+        built = MakeScene(id);
+        built->Init();
     }
     glViewport(0, 0, width, height);
     ClearFrame();
-    DrawScene(*scene, width, height, MusicReading{time, {low, middle, high}});
+    DrawScene(*built, width, height, MusicReading{time, {low, middle, high}});
     uint8_t pixel[4];
     glReadPixels(0, 0, rgba ? width : 1, rgba ? height : 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba ? rgba : pixel);
+    return true;
 }
 
 // Draws one frame of the show now, as its loop does (OnDraw of the main window), and reads it into `rgba`.

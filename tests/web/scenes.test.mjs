@@ -6,7 +6,7 @@ import { mkdtempSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { after, before, test } from 'node:test';
-import { desktopStill, difference, drawInBrowser, openShow, waitForState } from './harness.mjs';
+import { desktopStill, difference, drawInBrowser, openShow, SCENES, waitForState } from './harness.mjs';
 
 const LEVELS = [1.5, 1, 0.7];
 // Each scene at a time the show draws it (60 s for the three it never shows), and the largest difference
@@ -29,6 +29,8 @@ const CASES = {
   Scene7: { time: 8, mean: 0.5 },
   Scene8: { time: 80, mean: 2 },
 };
+// A scene not written above: at 60 s, within the bound of the smooth scenes that differ most.
+const NEW_SCENE = { time: 60, mean: 2 };
 
 let show;
 let stills;
@@ -42,7 +44,8 @@ after(async () => {
   rmSync(stills, { recursive: true, force: true });
 });
 
-for (const [scene, limit] of Object.entries(CASES)) {
+for (const scene of SCENES) {
+  const limit = CASES[scene] ?? NEW_SCENE;
   test(`${scene} at ${limit.time} s matches the desktop still`, async () => {
     const browser = await drawInBrowser(show.page, scene, limit.time, LEVELS);
     assert.deepEqual([browser.width, browser.height], [160, 90]);
@@ -55,3 +58,7 @@ for (const [scene, limit] of Object.entries(CASES)) {
     assert.deepEqual(show.errors, []);
   });
 }
+
+test('a name of no scene draws nothing and says so', async () => {
+  await assert.rejects(drawInBrowser(show.page, 'NoScene', 0, LEVELS), /no scene NoScene/);
+});

@@ -6,7 +6,7 @@ import { mkdtempSync, readFileSync, rmSync, statSync, writeFileSync } from 'node
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
-import { desktopBuild, launchBrowser, openShow, SCENES, site, TRACK, waitForState } from './harness.mjs';
+import { desktopBuild, launchBrowser, openShow, site, TRACK, waitForState } from './harness.mjs';
 
 // The music time as the show reads it, with the audio context's own times, in one step of the page.
 function clocks(page) {
@@ -110,7 +110,7 @@ describe('a running show', () => {
     // below the threshold 5.333333333333334 s; frame 235201 is past it.
     await show.page.evaluate(() => Module.audio.context.suspend());
     for (const [frame, shown, other] of [[235200, 'Scene2', 'Scene7'], [235201, 'Scene7', 'Scene2']]) {
-      const result = await show.page.evaluate((seconds, ids) => {
+      const result = await show.page.evaluate((seconds, scenes) => {
         Module._tesselune_test_seek(seconds);
         const time = Module._tesselune_test_music_time();
         const width = Module.canvas.width, height = Module.canvas.height, size = width * height * 4;
@@ -118,14 +118,14 @@ describe('a running show', () => {
         Module._tesselune_test_levels(pointer + size * 3);
         const levels = Array.from(Module.HEAPF32.subarray((pointer + size * 3) >> 2, ((pointer + size * 3) >> 2) + 3));
         Module._tesselune_test_show_frame(pointer);
-        Module._tesselune_test_draw(ids[0], time, ...levels, width, height, pointer + size);
-        Module._tesselune_test_draw(ids[1], time, ...levels, width, height, pointer + size * 2);
+        testDraw(scenes[0], time, levels, width, height, pointer + size);
+        testDraw(scenes[1], time, levels, width, height, pointer + size * 2);
         const frame = Module.HEAPU8.subarray(pointer, pointer + size);
         const differs = (offset) => frame.some((value, i) => value !== Module.HEAPU8[pointer + offset + i]);
         const result = { time, shown: !differs(size), other: !differs(size * 2) };
         Module._free(pointer);
         return result;
-      }, frame / 44100, [SCENES.indexOf(shown), SCENES.indexOf(other)]);
+      }, frame / 44100, [shown, other]);
       assert.equal(result.time, frame / 44100);
       assert.deepEqual({ shown: result.shown, other: result.other }, { shown: true, other: false },
         `frame ${frame}, ${result.time} s: expected ${shown}`);

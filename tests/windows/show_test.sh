@@ -62,7 +62,7 @@ le32() { le16 $(($1 & 65535)); le16 $(($1 >> 16 & 65535)); }
 case "$case_name" in
 first_frame_and_escape)
     # At full scale, every frame the same picture as the capture tool's.
-    start_xvfb 1280x720x24
+    start_xvfb "$work" 1280x720x24
     start_show --scale 1
     window=$(await_window 120)
     await_frame
@@ -89,7 +89,7 @@ first_frame_and_escape)
     [ "$(cat "$work/stdout")" = "faild play music" ] || fail "standard output: '$(cat "$work/stdout")'"
     ;;
 close_request)
-    start_xvfb 1280x720x24
+    start_xvfb "$work" 1280x720x24
     cc -o "$work/x_close" "$here/x_close.c" -lX11
     start_show
     window=$(await_window 120)
@@ -102,7 +102,7 @@ close_request)
 music_on_null_sink)
     # A silent track (named as the show names it, read by content) played in real time: the music time
     # moves the picture on, and the schedule changes scene within the next slots.
-    start_xvfb 1280x720x24
+    start_xvfb "$work" 1280x720x24
     start_null_sink "$work/pulse" || fail "no sound server"
     mkdir -p "$work/show/Resource"
     silent_wav "$work/show/Resource/Glacierhorn.mp3" 80
@@ -132,10 +132,27 @@ music_on_null_sink)
     [ "$code" = 0 ] || fail "Escape ended the playing show with exit code $code"
     [ ! -s "$work/stdout" ] || fail "standard output: '$(cat "$work/stdout")'"
     ;;
+no_media_foundation)
+    # Without Media Foundation (Windows' N editions) the show starts all the same, silent on its first
+    # frame, and one line says why.
+    start_xvfb "$work" 1280x720x24
+    start_null_sink "$work/pulse" || fail "no sound server"
+    mkdir -p "$work/show/Resource"
+    silent_wav "$work/show/Resource/Glacierhorn.mp3" 10
+    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;mfplat,mfreadwrite=d"
+    start_show
+    window=$(await_window 120)
+    await_frame
+    is_scene2 "$work/shot.png" || fail "the first frame is not Scene2"
+    xdotool key --window "$window" Escape 2>/dev/null
+    await_exit
+    [ "$code" = 0 ] || fail "Escape ended the show with exit code $code"
+    said=$(tr -d '\r' <"$work/stderr" | grep -c 'Media Foundation is not installed (no MFPlat.DLL)') || true
+    [ "$said" = 1 ] || fail "not one line saying that Media Foundation is missing"
 command_line)
     # WinMain takes the same command line as the Linux program: its usage, its version, and one line with exit
     # code 2 for a wrong option, all without a window.
-    start_xvfb 1280x720x24
+    start_xvfb "$work" 1280x720x24
     for args in --help "--window 640x360 -h" --version "--scale 2" --dance; do
         # shellcheck disable=SC2086
         start_show $args
@@ -151,7 +168,7 @@ command_line)
     ;;
 startup_failure)
     # An X server without GLX: Wine has no pixel format with OpenGL to give.
-    start_xvfb 1280x720x24 -extension GLX
+    start_xvfb "$work" 1280x720x24 -extension GLX
     start_show
     box=$(timeout 120 xdotool search --sync --onlyvisible --name '^ERROR$' | head -n 1)
     tr -d '\r' <"$work/stderr" | grep -qE "^Can't Find A Suitable PixelFormat\.( \(.+\))?$" ||

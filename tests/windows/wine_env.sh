@@ -35,19 +35,3 @@ stop_wine() {
     timeout 30 wineserver -w </dev/null >/dev/null 2>&1 || true
 }
 
-# start_null_sink DIR: a PulseAudio server whose one output is a null sink that plays in real time, its socket
-# and state in DIR; exports PULSE_SERVER (Wine's wave-out device then exists) and sets pulse_pid.
-start_null_sink() {
-    mkdir -p "$1"
-    XDG_RUNTIME_DIR="$1" HOME="$1" DISPLAY= pulseaudio -n --daemonize=no --exit-idle-time=-1 \
-        --use-pid-file=no --disable-shm=yes -L "module-null-sink sink_name=tesselune" \
-        -L "module-native-protocol-unix socket=$1/socket auth-anonymous=1" </dev/null >"$1/log" 2>&1 &
-    pulse_pid=$!
-    export PULSE_SERVER="unix:$1/socket"
-    for _ in $(seq 100); do
-        [ -S "$1/socket" ] && return 0
-        sleep 0.1
-    done
-    echo "the sound server did not start: $(tail -3 "$1/log")" >&2
-    return 1
-}

@@ -29,5 +29,5 @@ double DrawFrame(SceneBase& scene, int width, int height, double time, const std
 FrameTimes TimeFrames(SceneBase& scene, int width, int height, double time, const LevelsAt& levels,
                       int count);
 
-// Builds the twelve programs on the current context in the order the show builds them: each one's seconds.
+// Builds every scene's program on the current context in the order the show builds them: each one's seconds.
 std::array<double, kSceneCount> TimeProgramBuilds();

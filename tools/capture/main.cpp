@@ -7,8 +7,10 @@
 #include <csignal>
 #include <cstdio>
 #include <deque>
+#include <filesystem>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/standard_streams.h"
@@ -17,6 +19,7 @@
 #include "tools/capture/options.h"
 #include "tools/capture/png.h"
 #include "tools/capture/show_renderer.h"
+#include "tools/capture/time_left.h"
 #include "tools/capture/video.h"
 #include "tools/partial_file.h"
 
@@ -64,7 +67,7 @@ int Still(const CaptureOptions& options) {
     std::unique_ptr<TrackLevels> track;
     if (options.levels) {
         levels = *options.levels;
-    } else if ((track = TrackLevels::Open(options.track, error, FirstDrawn(options, options.time),
+    } else if ((track = TrackLevels::Open(*options.track, error, FirstDrawn(options, options.time),
                                           options.time))) {
         levels = track->At(options.time);
     } else {
@@ -83,35 +86,63 @@ int Still(const CaptureOptions& options) {
     return WritePng(*output, rgb.data(), options.width, options.height, error) ? 0 : Fail(error);
 }
 
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+// The time left of the run `options` asks for, from one frame of every piece of its span, each drawn after a
+// frame that builds its scene's program and timed once, or a few times over for the quick ones, whose single
+// times are the noisiest. To be called before the gentle mode starts, whose picture follows the frames
+// before it.
+TimeLeft ProbeTimeLeft(ShowRenderer& renderer, const TrackLevels& track, const CaptureOptions& options) {
+    std::vector<uint8_t> scratch(static_cast<size_t>(options.width) * options.height * 4);
+    std::array<bool, kSceneCount> built{};
+    const auto draw = [&](SceneId scene, double time) {
+        renderer.Draw(scene, time, track.At(time));
+        renderer.Read(scratch.data());
+    };
+    const auto probe = [&](double time) {
+        const SceneId scene = ScheduledScene(time);
+        if (!std::exchange(built[static_cast<size_t>(scene)], true)) draw(scene, time);
+        const Clock::time_point start = Clock::now();
+        int draws = 0;
+        do {
+            draw(scene, time);
+        } while (++draws < 5 && SecondsSince(start) < 0.05 && StopSignal() == 0);
+        return SecondsSince(start) / draws;
+    };
+    return TimeLeft(ProbeFrameCosts(options.from, options.fps, options.frames, probe));
+}
+
 // Frames done of the total, the rate and the time left: one line kept up to date on a terminal, else a plain
 // line every few seconds.
 class Progress {
 public:
-    explicit Progress(int total) : total_(total), terminal_(isatty(STDERR_FILENO)) {}
+    Progress(int total, TimeLeft timeLeft)
+        : total_(total), terminal_(isatty(STDERR_FILENO)), timeLeft_(std::move(timeLeft)) {}
     // A run that stops early ends its progress line, so that its last words stand on a line of their own.
     ~Progress() {
         if (open_) std::fputc('\n', stderr);
     }
-    void Done(int frames) {
-        const double elapsed = Seconds(start_);
-        if (!terminal_ && frames < total_ && Seconds(lastLine_) < 5.0) return;
-        if (terminal_ && frames < total_ && Seconds(lastLine_) < 0.2) return;
+    // One more frame done, drawn in `drawSeconds`, while a frame takes `writeSeconds` at the sink.
+    void Done(int frames, double drawSeconds, double writeSeconds) {
+        timeLeft_.Drawn(drawSeconds);
+        if (!terminal_ && frames < total_ && SecondsSince(lastLine_) < 5.0) return;
+        if (terminal_ && frames < total_ && SecondsSince(lastLine_) < 0.2) return;
         lastLine_ = Clock::now();
-        const double fps = frames / std::max(elapsed, 1e-9);
-        const int left = static_cast<int>(std::lround((total_ - frames) / std::max(fps, 1e-9)));
-        std::fprintf(stderr, "%sframe %d of %d, %.1f frames/s, %d:%02d left%s", terminal_ ? "\r" : "", frames,
-                     total_, fps, left / 60, left % 60, terminal_ && frames < total_ ? "" : "\n");
+        const double fps = frames / std::max(SecondsSince(start_), 1e-9);
+        const long left = std::lround(timeLeft_.Seconds(writeSeconds));
+        std::fprintf(stderr, "%sframe %d of %d, %.1f frames/s, %ld:%02ld left%s", terminal_ ? "\r" : "",
+                     frames, total_, fps, left / 60, left % 60, terminal_ && frames < total_ ? "" : "\n");
         open_ = terminal_ && frames < total_;
     }
-    double Rate(int frames) const { return frames / std::max(Seconds(start_), 1e-9); }
 
 private:
-    using Clock = std::chrono::steady_clock;
-    static double Seconds(Clock::time_point since) {
-        return std::chrono::duration<double>(Clock::now() - since).count();
-    }
     int total_;
     bool terminal_, open_ = false;
+    TimeLeft timeLeft_;
     Clock::time_point start_ = Clock::now(), lastLine_ = start_;
 };
 
@@ -142,6 +173,11 @@ public:
         queued_.push_back(frame);
         changed_.notify_all();
     }
+    // The seconds a frame has taken on average to be turned into RGB and handed to the sink.
+    double WriteSeconds() {
+        std::lock_guard lock(mutex_);
+        return written_ > 0 ? writing_ / written_ : 0.0;
+    }
     // Waits for every submitted frame to be written; false if one could not be.
     bool Close() {
         {
@@ -165,9 +201,12 @@ private:
                 frame = queued_.front();
                 queued_.pop_front();
             }
+            const Clock::time_point start = Clock::now();
             FlipToRgb(frame->data(), width_, height_, rgb.data());
             const bool written = StopSignal() == 0 && sink_.Write(rgb.data());
             std::lock_guard lock(mutex_);
+            writing_ += SecondsSince(start);
+            ++written_;
             free_.push_back(frame);
             failed_ |= !written;
             changed_.notify_all();
@@ -182,6 +221,8 @@ private:
     std::condition_variable changed_;
     std::deque<std::vector<uint8_t>*> free_, queued_;
     bool closing_ = false, failed_ = false;
+    double writing_ = 0.0;  // seconds spent on the frames written
+    int written_ = 0;
     std::thread thread_;
 };
 
@@ -189,14 +230,18 @@ int Video(const CaptureOptions& options) {
     CatchStopSignals();
     std::string error;
     std::unique_ptr<TrackLevels> track = TrackLevels::Open(
-        options.track, error, FirstDrawn(options, options.from), options.to.value_or(ShowSchedule().end));
+        *options.track, error, FirstDrawn(options, options.from), options.to.value_or(ShowSchedule().end));
     if (track == nullptr) return FailVideo(error);
     // The output first: what ffmpeg refuses is known before a frame is drawn.
-    const VideoSpan span{options.width, options.height, options.fps, options.from,
-                         static_cast<double>(options.frames) / options.fps};
+    const VideoSpan span{options.width,
+                         options.height,
+                         options.fps,
+                         options.from,
+                         static_cast<double>(options.frames) / options.fps,
+                         options.quality};
     std::unique_ptr<FrameSink> sink =
         StopSignal() != 0           ? nullptr
-        : options.framesDir.empty() ? OpenVideo(options.output, options.track, span, error)
+        : options.framesDir.empty() ? OpenVideo(options.output, *options.track, span, error)
                                     : OpenFrames(options.framesDir, options.width, options.height, error);
     if (sink == nullptr) return FailVideo(error);
     std::unique_ptr<ShowRenderer> renderer = ShowRenderer::Create(options.width, options.height, error);
@@ -204,6 +249,8 @@ int Video(const CaptureOptions& options) {
         sink.reset();
         return FailVideo(error);
     }
+
+    TimeLeft timeLeft = ProbeTimeLeft(*renderer, *track, options);
 
     const auto draw = [&](double time) { renderer->Draw(ScheduledScene(time), time, track->At(time)); };
     if (options.gentle) {
@@ -213,16 +260,18 @@ int Video(const CaptureOptions& options) {
     }
     bool written = false;
     {
-        Progress progress(options.frames);
+        Progress progress(options.frames, std::move(timeLeft));
         FrameWriter writer(*sink, options.width, options.height);
         for (int n = 0; n < options.frames && StopSignal() == 0; ++n) {
             std::vector<uint8_t>* frame = writer.Acquire();
             if (frame == nullptr) break;
+            const Clock::time_point start = Clock::now();
             const double time = options.from + static_cast<double>(n) / options.fps;
             draw(time);
             renderer->Read(frame->data());
+            const double drawing = SecondsSince(start);
             writer.Submit(frame);
-            progress.Done(n + 1);
+            progress.Done(n + 1, drawing, writer.WriteSeconds());
         }
         written = writer.Close() && StopSignal() == 0 && sink->Finish();
     }
@@ -236,23 +285,25 @@ int Video(const CaptureOptions& options) {
 int Flashes(const CaptureOptions& options) {
     std::string error;
     std::unique_ptr<TrackLevels> track = TrackLevels::Open(
-        options.track, error, FirstDrawn(options, options.from), options.to.value_or(ShowSchedule().end));
+        *options.track, error, FirstDrawn(options, options.from), options.to.value_or(ShowSchedule().end));
     if (track == nullptr) return Fail(error);
     std::unique_ptr<ShowRenderer> renderer = ShowRenderer::Create(options.width, options.height, error);
     if (renderer == nullptr) return Fail(error);
+    TimeLeft timeLeft = ProbeTimeLeft(*renderer, *track, options);
     const auto draw = [&](double time) { renderer->Draw(ScheduledScene(time), time, track->At(time)); };
     if (options.gentle) StartGentle(*renderer, options.from, options.fps, draw);
     FlashMeter meter(options.width, options.height, options.fps);
     FlashReport report(options.fps);
     std::vector<uint8_t> rgba(static_cast<size_t>(options.width) * options.height * 4);
     {
-        Progress progress(options.frames);
+        Progress progress(options.frames, std::move(timeLeft));
         for (int n = 0; n < options.frames; ++n) {
+            const Clock::time_point start = Clock::now();
             const double time = options.from + static_cast<double>(n) / options.fps;
             draw(time);
             renderer->Read(rgba.data());
             report.Add(time, kSceneNames[static_cast<int>(ScheduledScene(time))], meter.Add(rgba.data()));
-            progress.Done(n + 1);
+            progress.Done(n + 1, SecondsSince(start), 0.0);
         }
     }
     std::fputs(report.Text().c_str(), stdout);
@@ -276,6 +327,12 @@ int main(int argc, char** argv) {
     if (!options.answer.empty()) {
         std::fputs(options.answer.c_str(), stdout);
         return 0;
+    }
+    if (!options.track) {
+        // As the show finds it: the working directory, else beside the program or in its install.
+        std::error_code ignored;
+        const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ignored);
+        options.track = FindTrack(program.empty() ? "" : program.parent_path().string() + "/");
     }
     switch (options.mode) {
         case CaptureOptions::Mode::Still:

@@ -37,8 +37,9 @@ std::string CaptureUsage() {
            "A still draws one frame of the show; a video every frame of a span, encoded with the track; "
            "flashes\n"
            "draws the show at 96x54, 60 frames a second, and prints the seconds that flash more than three\n"
-           "times over a quarter of the frame or of any ninth of it (exit code 1 if any). The track is " +
-           kTrackPath + " unless --track names another; --gentle draws the show's gentle mode.\n" +
+           "times over a quarter of the frame or of any ninth of it (exit code 1 if any). The track is the "
+           "one\n"
+           "the show would play unless --track names another; --gentle draws the show's gentle mode.\n" +
            "--version: the tool's version.\n" + kPhotosensitivityWarning + "\n";
 }
 
@@ -57,6 +58,7 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
     if (flashes) options.width = 96, options.height = 54;
     if (command == "video") options.width = 1920, options.height = 1080;
     bool hasTime = false;
+    std::optional<VideoQuality> quality;
     constexpr char kSecondsWanted[] = "a number of seconds from -1e9 to 1e9";
     for (int i = 1; i < argc; ++i) {
         const std::string_view name = argv[i];
@@ -68,7 +70,7 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
             return options.answer = still ? kStillUsage : flashes ? kFlashesUsage : kVideoUsage, true;
         if (i + 1 >= argc) return error = std::string(name) + " needs a value", false;
         const std::string_view value = argv[++i];
-        const auto bad = [&](const char* what) {
+        const auto bad = [&](const std::string& what) {
             error = std::string(name) + " takes " + what + ", not '" + std::string(value) + "'";
             return false;
         };
@@ -84,8 +86,12 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
             hasTime = true;
         } else if (still && name == "--scene") {
             SceneId id;
-            if (!FindScene(value, id))
-                return bad("a scene name (Sceneb, Scenew, Scene0 ... Scene8, Scene5_1)");
+            if (!FindScene(value, id)) {
+                std::string names;
+                for (const char* scene : kSceneNames)
+                    names += (names.empty() ? "" : ", ") + std::string(scene);
+                return bad("a scene name (" + names + ")");
+            }
             options.scene = id;
         } else if (still && name == "--levels") {
             std::array<float, 3> levels;
@@ -103,6 +109,9 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
             options.to = to;
         } else if (!still && !flashes && name == "--frames") {
             options.framesDir = value;
+        } else if (!still && !flashes && name == "--quality") {
+            if (value != "preview" && value != "release") return bad("preview or release");
+            quality = value == "preview" ? VideoQuality::Preview : VideoQuality::Release;
         } else {
             return error = "unknown option " + std::string(name) + " for " + std::string(command), false;
         }
@@ -124,6 +133,8 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
                    false;
         }
         options.frames = static_cast<int>(frames);
+        const bool fullSize = static_cast<long long>(options.width) * options.height >= 1280 * 720;
+        options.quality = quality.value_or(fullSize ? VideoQuality::Release : VideoQuality::Preview);
         if (!options.output.empty() && (options.width % 2 != 0 || options.height % 2 != 0)) {
             return error = "a video needs an even width and height", false;
         }

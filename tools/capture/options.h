@@ -6,14 +6,15 @@
 #include <string>
 
 #include "scenes/show_frame.h"
+#include "tools/capture/video.h"
 
 // What each command takes.
 constexpr char kStillUsage[] =
     "usage: tesselune-capture still --time T [--scene NAME] [--levels A,B,C] [--size WxH] [--track FILE] "
     "[--gentle] --output FILE.png\n";
 constexpr char kVideoUsage[] =
-    "usage: tesselune-capture video [--size WxH] [--fps N] [--from T0] [--to T1] [--track FILE] [--gentle] "
-    "(--output FILE.mp4 | --frames DIR)\n";
+    "usage: tesselune-capture video [--size WxH] [--fps N] [--from T0] [--to T1] [--quality preview|release] "
+    "[--track FILE] [--gentle] (--output FILE.mp4 | --frames DIR)\n";
 constexpr char kFlashesUsage[] =
     "usage: tesselune-capture flashes [--from T0] [--to T1] [--track FILE] [--gentle]\n";
 // The whole usage, for `tesselune-capture --help` and a run without a command: the three commands, what they
@@ -38,10 +39,12 @@ struct CaptureOptions {
     int frames = 0;            // video, flashes: how many are drawn, at --from + n / --fps before the end
     std::string output;        // the PNG or the video file
     std::string framesDir;     // video: numbered PNGs instead of a video
-    std::string track = kTrackPath;
     // Set by -h, --help (the tool's or a command's usage) and --version: printed on standard output instead
     // of a run.
     std::string answer;
+    // video: the encode; release unless told otherwise for 1280x720 and above, preview below
+    VideoQuality quality = VideoQuality::Release;
+    std::optional<std::string> track;  // else the show's, found where the show finds it
 };
 
 // Reads the arguments after the program name; false, with one line saying what is wrong, on a wrong usage.

@@ -135,6 +135,7 @@ std::vector<std::string> EncodeArgs(const std::string& frames, const std::string
                                     double seconds, std::initializer_list<std::string> output) {
     const std::string size = std::to_string(s.width) + "x" + std::to_string(s.height);
     const std::string length = std::to_string(seconds);
+    const bool release = s.quality == VideoQuality::Release;
     std::vector<std::string> args = {
         "ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y",
         // The frames, as they come.
@@ -142,8 +143,13 @@ std::vector<std::string> EncodeArgs(const std::string& frames, const std::string
         // The track over the same span, and silence after its end. Files are named as file: URLs, so that
         // no name is read as an option or another protocol.
         "-ss", std::to_string(s.from), "-t", length, "-i", "file:" + track, "-map", "0:v:0", "-map", "1:a:0",
-        "-c:v", "libx264", "-preset", "ultrafast", "-crf", "18", "-pix_fmt", "yuv420p", "-af", "apad", "-c:a",
-        "aac", "-b:a", "192k", "-t", length};
+        // RGB to 4:2:0 with the BT.709 matrix in limited range, tagged as such, so that players decode the
+        // colours the frames have.
+        "-vf",
+        "scale=out_color_matrix=bt709:out_range=tv:flags=accurate_rnd+full_chroma_int+bicubic,format=yuv420p",
+        "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv",
+        "-c:v", "libx264", "-preset", release ? "slow" : "veryfast", "-crf", release ? "18" : "23", "-af",
+        "apad", "-c:a", "aac", "-b:a", release ? "256k" : "128k", "-t", length};
     args.insert(args.end(), output);
     return args;
 }
@@ -177,9 +183,10 @@ public:
 
         int pipeFds[2];
         if (pipe(pipeFds) != 0) return error_ = std::strerror(errno), false;
-        const bool started = ffmpeg_.Start(
-            EncodeArgs("pipe:0", track, span, span.seconds, {"-f", "mp4", "file:" + output_->Name()}),
-            pipeFds[0], pipeFds[1], error_);
+        const bool started =
+            ffmpeg_.Start(EncodeArgs("pipe:0", track, span, span.seconds,
+                                     {"-movflags", "+faststart", "-f", "mp4", "file:" + output_->Name()}),
+                          pipeFds[0], pipeFds[1], error_);
         close(pipeFds[0]);
         if (!started) {
             close(pipeFds[1]);

@@ -18,15 +18,22 @@ protected:
     std::string error_;
 };
 
+// A quick encode to look at, or one to publish: a slower preset at a lower CRF, and the sound at a higher
+// rate.
+enum class VideoQuality { Preview, Release };
+
 struct VideoSpan {
     int width, height, fps;
     double from, seconds;  // the span of the show the frames cover, for the audio
+    VideoQuality quality;
 };
 
-// Pipes raw RGB frames into ffmpeg, which encodes them with the track muxed in, cut to the same span, and
-// silence where the track has ended, into a partial file beside `output` made at once. Before that, a trial
-// run of ffmpeg on one blank frame checks that it takes the size, the rate and the track. Null, with the
-// reason in `error`, when the partial file cannot be made or ffmpeg cannot be started or refuses.
+// Pipes raw RGB frames into ffmpeg, which encodes them as H.264 in BT.709 limited range (converted and tagged
+// so, as players decode HD video) with the track muxed in, cut to the same span, and silence where the track
+// has ended, into a partial file beside `output` made at once; the index comes first in the file, so that a
+// web player can start before the whole file is there. Before that, a trial run of ffmpeg on one blank frame
+// checks that it takes the size, the rate and the track. Null, with the reason in `error`, when the partial
+// file cannot be made or ffmpeg cannot be started or refuses.
 std::unique_ptr<FrameSink> OpenVideo(const std::string& output, const std::string& track,
                                      const VideoSpan& span, std::string& error);
 // Writes frame_000000.png, frame_000001.png, ... into a new folder beside `dir`, which become the frames of
