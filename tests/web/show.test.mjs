@@ -6,7 +6,7 @@ import { mkdtempSync, readFileSync, rmSync, statSync, writeFileSync } from 'node
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { after, before, describe, test } from 'node:test';
-import { desktopBuild, launchBrowser, openShow, site, TRACK, waitForState } from './harness.mjs';
+import { desktopBuild, launchBrowser, openShow, SCENES, site, TRACK, waitForState } from './harness.mjs';
 
 // The music time as the show reads it, with the audio context's own times, in one step of the page.
 function clocks(page) {

@@ -149,6 +149,7 @@ no_media_foundation)
     [ "$code" = 0 ] || fail "Escape ended the show with exit code $code"
     said=$(tr -d '\r' <"$work/stderr" | grep -c 'Media Foundation is not installed (no MFPlat.DLL)') || true
     [ "$said" = 1 ] || fail "not one line saying that Media Foundation is missing"
+    ;;
 command_line)
     # WinMain takes the same command line as the Linux program: its usage, its version, and one line with exit
     # code 2 for a wrong option, all without a window.
