@@ -165,6 +165,62 @@ describe('a running show', () => {
   });
 });
 
+test('a tab hidden for minutes draws nothing, then draws again at the music\'s time and still ends with the music',
+  async () => {
+    // Each draw of the page's WebGL records the music time the show reads then. Another tab brought to the
+    // front hides the show's, which stops its animation frames as any hidden tab's; the music is moved on
+    // through the hook meanwhile.
+    const show = await openShow({
+      beforeLoad: (page) => page.evaluateOnNewDocument(() => {
+        window.draws = [];
+        const drawArrays = WebGL2RenderingContext.prototype.drawArrays;
+        WebGL2RenderingContext.prototype.drawArrays = function (...args) {
+          window.draws.push(Module._tesselune_test_music_time?.());
+          return drawArrays.apply(this, args);
+        };
+      }),
+    });
+    const drawn = () => show.page.evaluate(() => ({ count: draws.length, music: Module._tesselune_test_music_time() }));
+    const hide = async () => {
+      const other = await show.page.browser().newPage();
+      await other.bringToFront();
+      assert.equal(await show.page.evaluate(() => document.visibilityState), 'hidden');
+      return other;
+    };
+    try {
+      assert.equal(await waitForState(show.page, ['ready', 'failed']), 'ready');
+      await start(show.page);
+      await decoded(show.page);
+      await show.page.waitForFunction(() => draws.length > 0);
+      let other = await hide();
+      const hidden = await drawn();
+      // Three minutes on, while hidden.
+      await show.page.evaluate((seconds) => Module._tesselune_test_seek(seconds), hidden.music + 180);
+      const moved = await drawn();
+      assert.equal(moved.count, hidden.count, 'no frame drawn while hidden');
+      assert.ok(moved.music >= hidden.music + 180, `music at ${moved.music} s after ${hidden.music} s`);
+      await show.page.bringToFront();
+      await other.close();
+      await show.page.waitForFunction((count) => draws.length >= count + 10, { timeout: 15000 }, moved.count);
+      const after = await show.page.evaluate((count) => draws.slice(count), moved.count);
+      const now = await drawn();
+      assert.ok(after[0] >= moved.music && after.at(-1) <= now.music,
+        `frames at ${after[0]} to ${after.at(-1)} s, music from ${moved.music} to ${now.music} s`);
+      assert.ok(after.every((music, i) => i === 0 || music >= after[i - 1]), 'frames in the music\'s order');
+      assert.equal(await show.page.evaluate(() => document.body.dataset.state), 'running');
+      // Hidden again as the music passes the show's end: shown, the show ends at once.
+      other = await hide();
+      await show.page.evaluate(() => Module._tesselune_test_seek(206.9));
+      await show.page.bringToFront();
+      await other.close();
+      assert.equal(await waitForState(show.page, ['ended', 'failed'], 15000), 'ended');
+      assert.deepEqual(await endCard(show.page), { exit: '0', shown: true, audio: 'closed' });
+      assert.deepEqual(show.errors, []);
+    } finally {
+      await show.close();
+    }
+  });
+
 test('the canvas follows the page; F and a double-click toggle full screen; Escape ends the show', async () => {
   const show = await openShow();
   const fullScreen = (on) => show.page.waitForFunction((wanted) => Boolean(document.fullscreenElement) === wanted,
