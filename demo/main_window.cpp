@@ -58,7 +58,10 @@ MainWindow::MainWindow(audio::AudioLibrary& audio, const ShowOptions& options, s
 #undef TESSELUNE_BUILD_SCENE
     if (scale_.Adaptive()) timer_ = std::make_unique<FrameTimer>();
     tourSeconds_ = options.tour;
-    if (!options.frameLog.empty()) frameLog_ = std::fopen(options.frameLog.c_str(), "w");
+    if (options.frameLog == "-")
+        frameLog_ = stdout;  // the browser's console, where the program has no files
+    else if (!options.frameLog.empty())
+        frameLog_ = std::fopen(options.frameLog.c_str(), "w");
     viewportWidth = width;
     viewportHeight = height;
     glViewport(0, 0, viewportWidth, viewportHeight);

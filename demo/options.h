@@ -15,7 +15,8 @@ struct ShowOptions {
     bool studio = false;  // --studio [DIR]: the studio, on DIR or the source tree the program was built from
     std::string studioDir;
     // For the benchmarks, not in the usage: --tour SECONDS shows every slot of the schedule in turn for that
-    // long, from its start, then ends; --frame-log FILE writes a line per presented frame.
+    // long, from its start, then ends; --frame-log FILE writes a line per presented frame
+    // (- for standard output).
     double tour = 0.0;
     std::string frameLog;
 };

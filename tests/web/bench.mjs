@@ -140,6 +140,57 @@ for (const scene of SCENES) {
 }
 await show.close();
 
+// The show at a 1280x720 canvas, as the desktop's rows drive it: the program's tour (each slot of the schedule,
+// and the one after the last, for SLOT seconds from its start, on its own clock), its frame log (a line per
+// presented frame: seconds since the first frame, music time, scale) on the console; per slot the median and
+// 95th percentile time from each presented frame to the next, and the median scale; auto against ?scale=1.
+// The tour's clock starts at the first frame, drawn before the start card is clicked, which takes a little of
+// the first slot.
+const SLOT = 1.5;
+const schedule = readFileSync(new URL('../../scenes/schedule.txt', import.meta.url), 'utf8').split('\n')
+  .map((line) => line.replace(/#.*/, '').trim().split(/\s+/)).filter((words) => words.length === 2);
+const bar = Number(schedule.find(([word]) => word === 'bar')[1]);
+const slots = schedule.filter(([bars]) => /^\d+$/.test(bars))
+  .map(([bars, scene]) => ({ scene, threshold: Number(bars) * bar }));
+const after = schedule.find(([word]) => word === 'then')[1];
+const percentile = (values, share) => [...values].sort((a, b) => a - b)[Math.max(Math.ceil(share * values.length), 1) - 1];
+for (const scale of ['auto', '1']) {
+  progress(`show at 1280x720, ?scale=${scale}: ${slots.length + 1} slots of ${SLOT} s`);
+  const frames = [];
+  const show = await openShow({ width: 1280, height: 720, program: 'tesselune',
+    query: `?scale=${scale}&tour=${SLOT}&frame-log=-` });
+  show.page.on('console', (message) => {
+    const words = message.text().split(' ').map(Number);
+    if (words.length === 3 && words.every(Number.isFinite)) frames.push(words);
+  });
+  await waitForState(show.page, ['ready']);
+  await show.page.click('#start-button');
+  const state = await waitForState(show.page, ['ended', 'failed'], ((slots.length + 1) * SLOT + 120) * 1000);
+  await show.close();
+  const benchmark = `browser show at 1280x720, ${scale === 'auto' ? 'auto scale' : '?scale=1'}`;
+  if (state !== 'ended') {
+    row(benchmark, 'the show failed', [NaN], 'ms');
+    continue;
+  }
+  const slotOf = (time) => {
+    const slot = slots.findIndex(({ threshold }) => time < threshold);
+    return slot < 0 ? slots.length : slot;
+  };
+  const intervals = slots.map(() => []).concat([[]]), scales = slots.map(() => []).concat([[]]);
+  frames.forEach(([wall, time, drawn], i) => {
+    const slot = slotOf(time);
+    if (i > 0 && slotOf(frames[i - 1][1]) === slot) intervals[slot].push((wall - frames[i - 1][0]) * 1000);
+    scales[slot].push(drawn);
+  });
+  intervals.forEach((times, slot) => {
+    const scene = slot < slots.length ? slots[slot].scene : after;
+    const from = slot === 0 ? 0 : slots[slot - 1].threshold;
+    row(benchmark, `slot ${slot + 1}, ${scene} from ${figure(from)} s`, times.length ? times : [NaN], 'ms',
+      `95th percentile ${figure(times.length ? percentile(times, 0.95) : NaN)} ms, scale ${
+        figure(scales[slot].length ? median(scales[slot]) : NaN)}, ${times.length} frame intervals`);
+  });
+}
+
 const machine = `${cpus().length} cores, load ${loadavg().map((l) => l.toFixed(2)).join(' ')}`;
 let table = `Browser: headless chromium, WebGL renderer: ${renderer}; machine: ${machine}\n\n`;
 table += '| Benchmark | Subject | Median | Min | Unit | Derived |\n| --- | --- | ---: | ---: | --- | --- |\n';
