@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "platform/parse_number.h"
+#include "tesselune_version.h"
 
 namespace {
 
@@ -124,5 +125,5 @@ std::string ShowUsage() {
     for (const ShowFlag& flag : kFlags)
         if (flag.help != nullptr)
             usage += row(std::string("  ") + flag.name + (*flag.value ? " " : "") + flag.value, flag.help);
-    return usage;
+    return usage + "\n" + kPhotosensitivityWarning + "\n";
 }

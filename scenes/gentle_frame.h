@@ -14,12 +14,6 @@
 
 #include "scenes/show_frame.h"
 
-// What the show and its tools say before anything else about it.
-constexpr char kPhotosensitivityWarning[] =
-    "Photosensitivity warning: the show contains rapidly flashing light and high-contrast patterns; to watch "
-    "it "
-    "with the flashing reduced, start it with `--gentle` (in a browser, leave \"Reduce flashing\" ticked).";
-
 // How far ahead of a moment a gentle picture must start to show that moment as the show does.
 constexpr double kGentleWarmUp = 2.0;
 

@@ -17,10 +17,12 @@ run() {
     env -u DISPLAY -u WAYLAND_DISPLAY "$@" >"$work/out" 2>"$work/err" </dev/null || code=$?
     out=$(cat "$work/out") err=$(cat "$work/err")
 }
-# expect_usage NAME ARGS...: the usage on standard output and nothing else.
+# expect_usage NAME ARGS...: the usage, ending on the photosensitivity warning, on standard output and nothing
+# else.
 expect_usage() {
     run "${@:2}"
-    [ "$code" = 0 ] && [[ $out == usage:* ]] && [ -z "$err" ] ||
+    [ "$code" = 0 ] && [[ $out == usage:* ]] && [[ $(tail -n 1 <<<"$out") == "Photosensitivity warning: "* ]] &&
+        [ -z "$err" ] ||
         fail "$1 ${*:3}: exit $code, standard output '${out:0:60}', standard error '$err'"
 }
 # expect_wrong NAME ARGS...: one line on standard error, exit code 2.

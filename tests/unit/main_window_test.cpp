@@ -309,26 +309,34 @@ void ReportAtExit(FakeAudio& audio, MainWindow& window) {
     });
 }
 
+// Runs `body` on a show of stream 3 that starts at `seconds` and reports at exit (ReportAtExit).
+template <class Body>
+void RunReportedShow(double seconds, Body body) {
+    FakeAudio audio;
+    audio.stream = 3;
+    audio.seconds = seconds;
+    MainWindow window(audio);
+    ReportAtExit(audio, window);
+    body(audio, window);
+}
+
 // Minimised, the show presents nothing and waits for messages between looks at the music, which still ends
 // it after 206.87 s.
 TEST_F(MainWindowTest, MinimisedTheShowDrawsNothingWhileTheMusicGoesOnToTheEnd) {
     EXPECT_EXIT(
         {
-            FakeAudio audio;
-            audio.stream = 3;
-            audio.seconds = 100.0;
-            MainWindow window(audio);
-            ReportAtExit(audio, window);
-            window.shown = false;
-            audio.calls.clear();
-            window.OnIdle();
-            window.OnIdle();
-            std::fprintf(stderr, "waits=%d position queries=%d\n", window.waits,
-                         static_cast<int>(
-                             std::count(audio.calls.begin(), audio.calls.end(), "ChannelGetPosition 3 0")));
-            audio.seconds = std::nextafter(206.87, 300.0);
-            window.OnIdle();
-            std::fprintf(stderr, "the show went on\n");
+            RunReportedShow(100.0, [](FakeAudio& audio, MainWindow& window) {
+                window.shown = false;
+                audio.calls.clear();
+                window.OnIdle();
+                window.OnIdle();
+                std::fprintf(stderr, "waits=%d position queries=%d\n", window.waits,
+                             static_cast<int>(std::count(audio.calls.begin(), audio.calls.end(),
+                                                         "ChannelGetPosition 3 0")));
+                audio.seconds = std::nextafter(206.87, 300.0);
+                window.OnIdle();
+                std::fprintf(stderr, "the show went on\n");
+            });
         },
         testing::ExitedWithCode(0), "waits=2 position queries=2\nat exit: freed=0 presented=1\n$");
 }
@@ -336,14 +344,12 @@ TEST_F(MainWindowTest, MinimisedTheShowDrawsNothingWhileTheMusicGoesOnToTheEnd) 
 TEST_F(MainWindowTest, EscapeEndsTheShowWithoutTheDestructor) {
     EXPECT_EXIT(
         {
-            FakeAudio audio;
-            audio.stream = 3;
-            MainWindow window(audio);
-            FirstWindow = &window;
-            ReportAtExit(audio, window);
-            window.Post(WM_KEYDOWN, VK_ESCAPE, 0);
-            RunMessageLoop();
-            std::fprintf(stderr, "the loop returned\n");
+            RunReportedShow(0.0, [](FakeAudio&, MainWindow& window) {
+                FirstWindow = &window;
+                window.Post(WM_KEYDOWN, VK_ESCAPE, 0);
+                RunMessageLoop();
+                std::fprintf(stderr, "the loop returned\n");
+            });
         },
         testing::ExitedWithCode(0), "at exit: freed=0 presented=1\n$");
 }
@@ -351,17 +357,14 @@ TEST_F(MainWindowTest, EscapeEndsTheShowWithoutTheDestructor) {
 TEST_F(MainWindowTest, ShowEndsOnTheFirstFrameAfter206_87WithoutDrawingIt) {
     EXPECT_EXIT(
         {
-            FakeAudio audio;
-            audio.stream = 3;
-            audio.seconds = 206.87;  // still drawn
-            MainWindow window(audio);
-            ReportAtExit(audio, window);
-            window.OnIdle();
-            audio.seconds = std::nextafter(206.87, 300.0);
-            audio.echo = true;
-            std::fprintf(stderr, "last frame:\n");
-            window.OnIdle();
-            std::fprintf(stderr, "the frame returned\n");
+            RunReportedShow(206.87 /* still drawn */, [](FakeAudio& audio, MainWindow& window) {
+                window.OnIdle();
+                audio.seconds = std::nextafter(206.87, 300.0);
+                audio.echo = true;
+                std::fprintf(stderr, "last frame:\n");
+                window.OnIdle();
+                std::fprintf(stderr, "the frame returned\n");
+            });
         },
         testing::ExitedWithCode(0),
         "last frame:\nChannelGetData 3 2147483651\nChannelGetPosition 3 0\nChannelBytes2Seconds 3 0\n"

@@ -6,30 +6,18 @@
 #include "platform/egl/headless_gl.h"
 #include "platform/window.h"
 #include "platform/window_proc.h"
+#include "tests/recording_window.h"
 
 namespace {
 
 // Records every handler call, with the stored size and the GL viewport as the handler sees them.
-class RecordingWindow : public CoreWindowHandlers {
+class Recorder : public RecordingWindow<CoreWindowHandlers> {
 public:
-    void OnLButtonDown(int x, int y) override { Record("LButtonDown", x, y); }
     void OnLButtonUp(int x, int y) override { Record("LButtonUp", x, y); }
     void OnRButtonDown(int x, int y) override { Record("RButtonDown", x, y); }
-    void OnRButtonUp(int x, int y) override { Record("RButtonUp", x, y); }
     void OnMButtonDown(int x, int y) override { Record("MButtonDown", x, y); }
     void OnMButtonUp(int x, int y) override { Record("MButtonUp", x, y); }
-    void OnMouseMove(int x, int y) override { Record("MouseMove", x, y); }
-    void OnKeyDown(int key) override { Record("KeyDown", key, 0); }
-    void OnKeyUp(int key) override { Record("KeyUp", key, 0); }
-    void OnResize(int w, int h) override {
-        GLint viewport[4];
-        glGetIntegerv(GL_VIEWPORT, viewport);
-        Record("Resize", w, h);
-        calls.back() += " stored " + std::to_string(width) + "x" + std::to_string(height) + " viewport " +
-                        std::to_string(viewport[2]) + "x" + std::to_string(viewport[3]);
-    }
     void OnIdle() override { Record("Idle", 0, 0); }
-    void OnDraw() override { Record("Draw", 0, 0); }
     void MakeCurrent() override {}
     void Activate(bool) override {}
     void SwapFrame() override {}
@@ -37,12 +25,7 @@ public:
     int GetHeight() override { return height; }
     const char* GetExeDirectory() override { return ""; }
 
-    void Record(const char* what, int a, int b) {
-        calls.push_back(std::string(what) + " " + std::to_string(a) + " " + std::to_string(b));
-    }
-
     int width = 7, height = 9;
-    std::vector<std::string> calls;
 };
 
 class Routing : public ::testing::Test {
@@ -59,7 +42,7 @@ protected:
         return WindowProc(&window_, Message{nullptr, message, wParam, lParam});
     }
     std::unique_ptr<HeadlessGL> gl_;
-    RecordingWindow window_;
+    Recorder window_;
 };
 
 TEST_F(Routing, SizeIsStoredAndTheViewportSetBeforeOnResize) {
@@ -120,15 +103,14 @@ TEST_F(Routing, CloseRequestPostsQuitAndEndsTheLoop) {
 }
 
 TEST_F(Routing, MessageBeforeThePropertyGoesToTheDefault) {
-    EXPECT_EQ(WindowProc<RecordingWindow>(nullptr, Message{nullptr, WM_CLOSE, 0, 0}), Routed::Default);
-    EXPECT_EQ(WindowProc<RecordingWindow>(nullptr, Message{nullptr, WM_SIZE, 0, MakeLParam(1, 1)}),
-              Routed::Default);
+    EXPECT_EQ(WindowProc<Recorder>(nullptr, Message{nullptr, WM_CLOSE, 0, 0}), Routed::Default);
+    EXPECT_EQ(WindowProc<Recorder>(nullptr, Message{nullptr, WM_SIZE, 0, MakeLParam(1, 1)}), Routed::Default);
     Message m;
     EXPECT_FALSE(platform::PollMessage(m));
 }
 
 // A window whose idle handler asks, on its third call, for the window to close.
-class ClosingWindow : public RecordingWindow {
+class ClosingWindow : public Recorder {
 public:
     void OnIdle() override {
         Record("Idle", 0, 0);

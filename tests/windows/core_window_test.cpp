@@ -8,31 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "tests/recording_window.h"
+
 namespace {
 
 // Exposes the handles and records every handler call with the stored size and the viewport it sees.
-class TestWindow : public CoreWindow_wgl {
+class TestWindow : public RecordingWindow<CoreWindow_wgl> {
 public:
-    void OnLButtonDown(int x, int y) override { Record("LButtonDown", x, y); }
-    void OnRButtonUp(int x, int y) override { Record("RButtonUp", x, y); }
-    void OnMouseMove(int x, int y) override { Record("MouseMove", x, y); }
-    void OnKeyDown(int key) override { Record("KeyDown", key, 0); }
-    void OnKeyUp(int key) override { Record("KeyUp", key, 0); }
-    void OnResize(int w, int h) override {
-        GLint viewport[4];
-        glGetIntegerv(GL_VIEWPORT, viewport);
-        Record("Resize", w, h);
-        calls.back() += " stored " + std::to_string(width) + "x" + std::to_string(height) + " viewport " +
-                        std::to_string(viewport[2]) + "x" + std::to_string(viewport[3]);
-    }
     void OnIdle() override {
         Record("Idle", 0, 0);
         if (++idles == closeOnIdle) PostMessageA(hwnd, WM_CLOSE, 0, 0);
-    }
-    void OnDraw() override { Record("Draw", 0, 0); }
-
-    void Record(const char* what, int a, int b) {
-        calls.push_back(std::string(what) + " " + std::to_string(a) + " " + std::to_string(b));
     }
     LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) {
         return SendMessageA(hwnd, message, wParam, lParam);
@@ -44,7 +29,6 @@ public:
     int Width() const { return width; }
     int Height() const { return height; }
 
-    std::vector<std::string> calls;
     int idles = 0;
     int closeOnIdle = 0;
 };

@@ -15,8 +15,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "platform/egl/headless_gl.h"
 #include "platform/gl.h"
@@ -66,30 +68,25 @@ std::string Percent(double part, double whole) {
     return FormatFigure(100.0 * part / whole) + " %";
 }
 
+// The options whose value is kept as it is given.
+constexpr std::pair<const char*, std::string Options::*> kTextOptions[] = {
+    {"--work", &Options::work},   {"--json", &Options::json},       {"--track", &Options::track},
+    {"--show", &Options::show},   {"--probe", &Options::probe},     {"--capture", &Options::capture},
+    {"--audio", &Options::audio}, {"--monitor", &Options::monitor},
+};
+
 Options ParseOptions(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string flag = argv[i];
         if (i + 1 >= argc) Fail("no value after " + flag);
         const std::string value = argv[++i];
-        if (flag == "--work") {
-            options.work = value;
-        } else if (flag == "--json") {
-            options.json = value;
-        } else if (flag == "--track") {
-            options.track = value;
+        const auto text = std::find_if(std::begin(kTextOptions), std::end(kTextOptions),
+                                       [&](const auto& option) { return flag == option.first; });
+        if (text != std::end(kTextOptions)) {
+            options.*(text->second) = value;
         } else if (flag == "--frames") {
             options.frames = std::max(1, std::atoi(value.c_str()));
-        } else if (flag == "--show") {
-            options.show = value;
-        } else if (flag == "--probe") {
-            options.probe = value;
-        } else if (flag == "--capture") {
-            options.capture = value;
-        } else if (flag == "--audio") {
-            options.audio = value;
-        } else if (flag == "--monitor") {
-            options.monitor = value;
         } else if (flag == "--capture-span") {
             if (std::sscanf(value.c_str(), "%lf,%lf", &options.captureFrom, &options.captureTo) != 2 ||
                 !(options.captureTo > options.captureFrom)) {

@@ -66,8 +66,13 @@ bool ParseCaptureOptions(int argc, const char* const* argv, CaptureOptions& opti
             options.gentle = true;
             continue;
         }
-        if (IsHelp(name))
-            return options.answer = still ? kStillUsage : flashes ? kFlashesUsage : kVideoUsage, true;
+        if (IsHelp(name)) {
+            options.answer = std::string(still     ? kStillUsage
+                                         : flashes ? kFlashesUsage
+                                                   : kVideoUsage) +
+                             kPhotosensitivityWarning + "\n";
+            return true;
+        }
         if (i + 1 >= argc) return error = std::string(name) + " needs a value", false;
         const std::string_view value = argv[++i];
         const auto bad = [&](const std::string& what) {

@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
     RemovePartialFilesOnSignals();
     const std::string_view argument = argc == 2 ? argv[1] : "";
     if (argument == "-h" || argument == "--help") {
-        std::printf("%s%s", kUsage, kAbout);
+        std::printf("%s%s%s\n", kUsage, kAbout, kPhotosensitivityWarning);
         return 0;
     }
     if (argument == "--version") {
