@@ -27,12 +27,16 @@ function decoded(page) {
   return page.evaluate((path) => Module.audio.tracks.get(path).whole, TRACK);
 }
 
-async function endCard(page) {
-  return page.evaluate(() => ({
+// The show ends: the closing card shown, exit code 0, the audio closed, and no error on the page.
+async function endsCleanly(show) {
+  assert.equal(await waitForState(show.page, ['ended', 'failed'], 15000), 'ended');
+  const card = await show.page.evaluate(() => ({
     exit: document.body.dataset.exit,
     shown: !document.getElementById('end').hidden,
     audio: Module.audio.context.state,
   }));
+  assert.deepEqual(card, { exit: '0', shown: true, audio: 'closed' });
+  assert.deepEqual(show.errors, []);
 }
 
 describe('a running show', () => {
@@ -159,9 +163,7 @@ describe('a running show', () => {
   test('the end of the music ends the show with the closing card', async () => {
     await decoded(show.page);
     await show.page.evaluate(() => Module._tesselune_test_seek(206.7));
-    assert.equal(await waitForState(show.page, ['ended', 'failed'], 15000), 'ended');
-    assert.deepEqual(await endCard(show.page), { exit: '0', shown: true, audio: 'closed' });
-    assert.deepEqual(show.errors, []);
+    await endsCleanly(show);
   });
 });
 
@@ -213,9 +215,7 @@ test('a tab hidden for minutes draws nothing, then draws again at the music\'s t
       await show.page.evaluate(() => Module._tesselune_test_seek(206.9));
       await show.page.bringToFront();
       await other.close();
-      assert.equal(await waitForState(show.page, ['ended', 'failed'], 15000), 'ended');
-      assert.deepEqual(await endCard(show.page), { exit: '0', shown: true, audio: 'closed' });
-      assert.deepEqual(show.errors, []);
+      await endsCleanly(show);
     } finally {
       await show.close();
     }
@@ -236,9 +236,7 @@ test('the canvas follows the page; F and a double-click toggle full screen; Esca
     await show.page.click('#canvas', { count: 2 });
     await fullScreen(false);
     await show.page.keyboard.press('Escape');
-    assert.equal(await waitForState(show.page, ['ended', 'failed'], 15000), 'ended');
-    assert.deepEqual(await endCard(show.page), { exit: '0', shown: true, audio: 'closed' });
-    assert.deepEqual(show.errors, []);
+    await endsCleanly(show);
   } finally {
     await show.close();
   }
