@@ -25,6 +25,9 @@ public:
     // Moves to frame `frame` from the start, so that Read goes on from there; false where the decoder cannot
     // (the caller then reads up to it instead).
     virtual bool Seek(int64_t /*frame*/) { return false; }
+    // How many frames Read gives now without waiting for them: the rest of the track for a decoder that
+    // reads a file; fewer for one whose frames are decoded elsewhere and arrive as they are (a web page's).
+    virtual int64_t Available() const { return std::numeric_limits<int64_t>::max(); }
 };
 
 // No track has more: a header that declares more lies, and the memory sized from it would run to gigabytes.

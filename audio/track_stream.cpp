@@ -52,19 +52,22 @@ TrackStream::TrackStream(std::unique_ptr<Decoder> decoder, std::string name, int
 #ifdef __EMSCRIPTEN__
 TrackStream::~TrackStream() = default;
 
-void TrackStream::AwaitDecoded(int64_t, std::chrono::milliseconds) {
-    Fill();
+void TrackStream::AwaitDecoded(int64_t frames, std::chrono::milliseconds) {
+    Fill(frames);
 }
 
-void TrackStream::Fill() {
+void TrackStream::Fill(int64_t frames) {
     const std::lock_guard lock(mutex_);
     if (ended_ || stop_) return;
     try {
         std::vector<float> block(static_cast<size_t>(kBlockFrames * channels_));
         SkipToStart(block);
-        while (!ended_ && end_ + kBlockFrames - capacity_ <= released_) {
+        while (!ended_ && end_ < frames && end_ + kBlockFrames - capacity_ <= released_) {
+            // Frames still on their way are read by a later call, not as silence now.
+            const int64_t available = std::min(kBlockFrames, decoder_->Available());
+            if (available <= 0) break;
             std::string error;
-            const int64_t read = decoder_->Read(block.data(), kBlockFrames, error);
+            const int64_t read = decoder_->Read(block.data(), available, error);
             Append(block, read, error);
             ended_ = read <= 0;
         }

@@ -1,6 +1,6 @@
 // A channel's track decoded ahead of where it plays, on a thread of its own, into a bounded ring of frames:
 // memory stays the same whatever the track's length. Where the program has no threads (a web page), the
-// stream decodes on the caller's thread instead: each wait for frames fills the ring as far as it can.
+// stream decodes on the caller's thread instead: each wait for frames decodes up to them.
 #pragma once
 
 #include <chrono>
@@ -62,7 +62,9 @@ private:
     void Append(const std::vector<float>& block, int64_t read, const std::string& error);
     void Report(const std::string& what) const;
 #ifdef __EMSCRIPTEN__
-    void Fill();  // decodes until the ring is full or the track has ended
+    // Decodes until the first `frames` frames are in, the ring is full, the track has ended or its next
+    // frames are not there yet.
+    void Fill(int64_t frames);
 #endif
 
     std::unique_ptr<Decoder> decoder_;

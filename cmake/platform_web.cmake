@@ -17,7 +17,7 @@ set(TESSELUNE_AUDIO web)
 # any more given after the target), among them the run dependencies that hold the start until the track's
 # first seconds are decoded.
 function(tesselune_program target)
-    set(exports _main _malloc _free _tesselune_gentle ${ARGN})
+    set(exports _main _malloc _free _tesselune_gentle _tesselune_prepare ${ARGN})
     list(JOIN exports "," exports)
     set_target_properties(${target} PROPERTIES SUFFIX ".js" RUNTIME_OUTPUT_DIRECTORY "${PROJECT_BINARY_DIR}")
     target_link_options(${target} PRIVATE

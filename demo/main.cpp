@@ -16,7 +16,8 @@
 namespace {
 
 #ifdef __EMSCRIPTEN__
-// The page's choice of the gentle mode, made on the start card after the first frame is drawn.
+// The show the page talks to once its first frame is drawn: the scenes built while the start card waits, and
+// the gentle mode chosen on it.
 MainWindow* theShow = nullptr;
 #else
 // The studio that `--studio [DIR]` asks for (DIR: the source tree the program was built from), else null. A
@@ -52,6 +53,7 @@ int RunShow(int argc, const char* const* argv) {
             break;
     }
 #ifdef __EMSCRIPTEN__
+    options.scenesLater = true;
     MainWindow window(audio::SystemAudio(), options);
     theShow = &window;
 #else
@@ -66,6 +68,11 @@ int RunShow(int argc, const char* const* argv) {
 #ifdef __EMSCRIPTEN__
 extern "C" EMSCRIPTEN_KEEPALIVE void tesselune_gentle(int gentle) {
     if (theShow != nullptr) theShow->SetGentle(gentle != 0);
+}
+
+// Builds one more scene; 0 once every one is built.
+extern "C" EMSCRIPTEN_KEEPALIVE int tesselune_prepare() {
+    return theShow != nullptr && theShow->PrepareScene() ? 1 : 0;
 }
 #endif
 

@@ -32,13 +32,18 @@ constexpr SceneBase* MainWindow::*kSceneFields[] = {TESSELUNE_SCENES(TESSELUNE_S
 #undef TESSELUNE_SCENE_FIELD
 
 template <class Scene>
-SceneBase* BuildScene(SceneBase*& field) {
-    field = new Scene;
-    field->width = 0.0f;
-    field->height = 0.0f;
-    field->Init();
-    return field;
+SceneBase* BuildScene() {
+    SceneBase* scene = new Scene;
+    scene->width = 0.0f;
+    scene->height = 0.0f;
+    scene->Init();
+    return scene;
 }
+
+// Each scene's builder, by SceneId.
+#define TESSELUNE_SCENE_BUILDER(Name, field, kind) &BuildScene<Name>,
+constexpr SceneBase* (*kSceneBuilders[])() = {TESSELUNE_SCENES(TESSELUNE_SCENE_BUILDER)};
+#undef TESSELUNE_SCENE_BUILDER
 
 }  // namespace
 
@@ -53,9 +58,10 @@ MainWindow::MainWindow(audio::AudioLibrary& audio, const ShowOptions& options, s
     music->Load();
     if (music->ok) audio_.ChannelPlay(music->handle, false);
     if (studio_ && music->ok) studio_->Attach(audio_, music->handle);
-#define TESSELUNE_BUILD_SCENE(Name, field, kind) BuildScene<Name>(field);
-    TESSELUNE_SCENES(TESSELUNE_BUILD_SCENE)
-#undef TESSELUNE_BUILD_SCENE
+    if (!options.scenesLater) {
+        while (PrepareScene()) {
+        }
+    }
     if (scale_.Adaptive()) timer_ = std::make_unique<FrameTimer>();
     tourSeconds_ = options.tour;
     if (options.frameLog == "-")
@@ -109,12 +115,23 @@ void MainWindow::OnResize(int width, int height) {
     OnDraw();
 }
 
-SceneBase* MainWindow::SelectScene(double time) const {
+SceneBase* MainWindow::SelectScene(double time) {
     return Scene(CurrentSchedule().SceneAt(time));
 }
 
-SceneBase* MainWindow::Scene(SceneId id) const {
-    return this->*kSceneFields[static_cast<int>(id)];
+SceneBase* MainWindow::Scene(SceneId id) {
+    SceneBase*& scene = this->*kSceneFields[static_cast<int>(id)];
+    if (scene == nullptr) scene = kSceneBuilders[static_cast<int>(id)]();
+    return scene;
+}
+
+bool MainWindow::PrepareScene() {
+    for (int id = 0; id < kSceneCount; ++id) {
+        if (this->*kSceneFields[id] != nullptr) continue;
+        Scene(static_cast<SceneId>(id));
+        return true;
+    }
+    return false;
 }
 
 const Schedule& MainWindow::CurrentSchedule() const {

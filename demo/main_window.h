@@ -24,9 +24,9 @@ extern float SpectrumBuffer[1024];
 
 class MainWindow final : public CoreWindow {
 public:
-    // Opens the window as `options` ask, starts the track on `audio`, builds every scene's program and draws
-    // the first frame, in the gentle mode when the options say so. With a `studio`, every frame first takes
-    // what it has read again, and the schedule is the studio's.
+    // Opens the window as `options` ask, starts the track on `audio`, builds every scene's program (only the
+    // first frame's with `scenesLater`) and draws the first frame, in the gentle mode when the options say
+    // so. With a `studio`, every frame first takes what it has read again, and the schedule is the studio's.
     explicit MainWindow(audio::AudioLibrary& audio, const ShowOptions& options = {},
                         std::unique_ptr<Studio> studio = nullptr);
     ~MainWindow() override;  // frees the audio library and the music record
@@ -46,9 +46,11 @@ public:
     void SetGentle(bool gentle);
 
     // The scene the schedule shows at `time`: one of the scene fields.
-    SceneBase* SelectScene(double time) const;
-    // The scene field of `id`.
-    SceneBase* Scene(SceneId id) const;
+    SceneBase* SelectScene(double time);
+    // The scene field of `id`, built first where it is not yet.
+    SceneBase* Scene(SceneId id);
+    // Builds the first scene of the list not built yet; false once every one is.
+    bool PrepareScene();
     // The schedule in use: the show's, or the studio's.
     const Schedule& CurrentSchedule() const;
     // The studio's faults standing now; empty without a studio.

@@ -19,6 +19,9 @@ struct ShowOptions {
     // (- for standard output).
     double tour = 0.0;
     std::string frameLog;
+    // Set by the browser's program, not on any command line: the window builds only the scene its first frame
+    // shows, and the page has the others built (MainWindow::PrepareScene) while its start card waits.
+    bool scenesLater = false;
 };
 
 enum class ShowCommand { Run, Help, Version, Wrong };

@@ -10,6 +10,9 @@
 
 #include "platform/gl.h"
 #include "shaders/shader_texts.h"
+#ifdef __EMSCRIPTEN__
+#include <emscripten/html5.h>
+#endif
 
 namespace {
 
@@ -87,7 +90,11 @@ const char* const kNeededFunctions[] = {
     "glUniform1i",       "glActiveTexture",     "glBlendFuncSeparate",    "glBlendEquationSeparate",
 };
 
+// Whether the current context has the extension `name` (GL_...), which a browser's context also enables.
 bool HasExtension(const char* name) {
+#ifdef __EMSCRIPTEN__
+    return emscripten_webgl_enable_extension(emscripten_webgl_get_current_context(), name + 3);
+#else
     const char* all = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
     if (all == nullptr) return false;
     const size_t length = std::strlen(name);
@@ -95,6 +102,7 @@ bool HasExtension(const char* name) {
         if ((at == all || at[-1] == ' ') && (at[length] == ' ' || at[length] == '\0')) return true;
     }
     return false;
+#endif
 }
 
 // Whether the current context renders into float colour targets and blends them, and with which shading

@@ -1,12 +1,13 @@
 // The page of the show: it starts the program (tesselune.js and tesselune.wasm) and the soundtrack's download
-// at once (web/track.js decodes it as it arrives), opens the audio and checks for WebGL 2 while they load, lets
-// the program build its scenes once the track's first seconds are there, waits for the start button, and
-// shows the closing card when the program ends. Module.audio is the Web Audio side of
-// audio/web/web_audio.cpp.
+// at once (web/track.js decodes it as it arrives), lets the program start once the track's first seconds are
+// there, shows the start button once it has drawn its first frame (and builds its other scenes while the
+// button waits), opens the audio output meanwhile, and shows the closing card when the program ends.
+// Module.audio is the Web Audio side of audio/web/web_audio.cpp.
 'use strict';
 (() => {
   const TRACK = 'Resource/Glacierhorn.mp3';
   const PROGRAM = 'tesselune.js';
+  const PROGRAM_CODE = 'tesselune.wasm';
   // The show plays the track up to its end at 206.87 s (kShowEnd), and reads one spectrum (kFftSize frames)
   // from the last frame heard: the page decodes no more of it.
   const SHOW_END = 206.87;
@@ -20,7 +21,7 @@
     if (text !== undefined) $(id).textContent = text;
   }
 
-  // The track's first seconds decoded and WebGL 2 there (load() sets it; where it fails, never).
+  // The track's first seconds decoded (load() sets it; where it fails, never).
   let programMayStart = new Promise(() => {});
 
   // The first failure stays on the page: what follows from it says less.
@@ -33,25 +34,46 @@
   }
 
   const audio = {
-    context: null,
+    context: null, // once the output is open (openOutput)
     tracks: new Map(), // Soundtrack.Track by path
-    playing: new Map(), // each playing channel by handle: its track, the context time of its first frame, its nodes
+    // Each playing channel by handle: its track, its offset in it, the context time of its first frame once
+    // the output is open, its nodes.
+    playing: new Map(),
     clock: { value: 0, at: null }, // the heard time last given, and the page's clock then
     anchorContext: -1, // without output timestamps: the context time last seen, and the page's clock then
     anchorClock: 0,
 
-    open() { return this.context !== null; },
+    // The program's audio is open from the start: its channels sound once the output is open too.
+    open() { return !failed; },
     channels(path) { return this.tracks.get(path)?.channels ?? 0; },
     rate(path) { return this.tracks.get(path).rate; },
+    decoded(path) { return this.tracks.get(path).decoded; },
     read(path, first, count, pointer) {
       return this.tracks.get(path).read(first, count, Module.HEAPF32, pointer >> 2);
     },
     // Plays the track from `offset` seconds, now: the pieces decoded so far, and each one as it is joined.
     play(handle, path, offset) {
       this.stop(handle);
-      const channel = { track: this.tracks.get(path), base: this.context.currentTime - offset, nodes: new Set() };
+      const channel = { track: this.tracks.get(path), offset, base: null, nodes: new Set() };
       this.playing.set(handle, channel);
+      if (this.context) this.begin(channel);
+    },
+    begin(channel) {
+      channel.base = this.context.currentTime - channel.offset;
       for (const piece of channel.track.pieces) this.schedule(channel, piece);
+    },
+    // Opens the output, suspended until the start (in browsers that would let it run before), and plays the
+    // channels there. The track is decoded at its rate, so that the samples are the file's own.
+    openOutput() {
+      if (this.context || failed) return;
+      try {
+        this.context = new AudioContext({ sampleRate: 44100 });
+      } catch (error) {
+        fail(`This browser cannot play sound at 44100 Hz (${error.message}).`);
+        return;
+      }
+      this.context.suspend();
+      for (const channel of this.playing.values()) this.begin(channel);
     },
     // One piece at its place in the channel's time, or from where the channel is now when that has begun.
     schedule(channel, piece) {
@@ -70,7 +92,9 @@
       channel.nodes.add(node);
     },
     joined(track, piece) {
-      for (const channel of this.playing.values()) if (channel.track === track) this.schedule(channel, piece);
+      for (const channel of this.playing.values()) {
+        if (channel.track === track && channel.base !== null) this.schedule(channel, piece);
+      }
     },
     stop(handle) {
       const channel = this.playing.get(handle);
@@ -127,6 +151,17 @@
     showCard('end');
   }
 
+  // The program's code compiles as it downloads, from the page's start on; the program is made from it once
+  // its script has run. A server that does not send it as application/wasm has it compiled whole.
+  const programCode = location.protocol === 'file:' ? null
+    : fetch(PROGRAM_CODE, { credentials: 'same-origin' }).then((response) => {
+      if (!response.ok) throw new Error(`HTTP ${response.status}`);
+      const copy = response.clone();
+      return WebAssembly.compileStreaming(response)
+        .catch(() => copy.arrayBuffer().then((bytes) => WebAssembly.compile(bytes)));
+    });
+  programCode?.catch(() => {}); // said on the page when the program asks for it
+
   window.Module = {
     canvas: $('canvas'),
     // The page's query is the program's command line: ?scale=0.5 stands for --scale 0.5, ?name for --name.
@@ -136,8 +171,13 @@
     print: (text) => console.log(text),
     printErr: (text) => console.warn(text),
     reportFailure: fail,
-    // The program builds its scenes once the track's first seconds are there, so that its music starts with
-    // them.
+    instantiateWasm(imports, receive) {
+      programCode.then((code) => WebAssembly.instantiate(code, imports)).then(receive,
+        (error) => fail(`The show's program could not be loaded (${PROGRAM_CODE}: ${error.message}).`));
+      return {};
+    },
+    // The program starts once the track's first seconds are there, so that its music starts with them; it
+    // reads the rest as it is decoded.
     preRun: [() => {
       Module.addRunDependency('soundtrack');
       programMayStart.then(() => failed || Module.removeRunDependency('soundtrack'), () => {});
@@ -149,6 +189,7 @@
       document.body.dataset.state = 'ready';
       showCard('start');
       $('start-button').focus();
+      setTimeout(prepareScenes);
     },
     // The program's exit (Escape, the end of the music, a failed start): the closing card. The runtime ends
     // the program this way too when an error escapes it, which the page shows instead.
@@ -160,10 +201,20 @@
     onAbort: (what) => fail(`The show stopped on an error (${what}).`),
   };
 
+  // The scenes past the first frame's are built one a task while the start card waits, so that the page
+  // answers between them, and between the first frames where the show starts before they are all built.
+  function prepareScenes() {
+    if (['ready', 'running'].includes(document.body.dataset.state) && Module._tesselune_prepare()) {
+      setTimeout(prepareScenes);
+    }
+  }
+
   function start() {
     if (document.body.dataset.state !== 'ready') return;
     document.body.dataset.state = 'running';
     showCard(null);
+    audio.openOutput();
+    if (failed) return;
     // The rest of the track decodes once the sound has started, so as not to hold up its start.
     audio.context.resume().finally(() => audio.tracks.get(TRACK).decodeRest());
     Module._tesselune_gentle?.($('gentle').checked ? 1 : 0);
@@ -177,29 +228,6 @@
     else document.documentElement.requestFullscreen?.().catch(() => {});
   }
 
-  // Whether the page can have a WebGL 2 context. The first context of a page starts the browser's GPU
-  // process, which takes a while: a worker's context starts it off the page's thread first (where the browser
-  // has OffscreenCanvas), so that the page's own check, which decides, is quick.
-  async function hasWebGL2() {
-    await new Promise((done) => {
-      try {
-        const source = "new OffscreenCanvas(1, 1).getContext('webgl2'); postMessage(0);";
-        const worker = new Worker(URL.createObjectURL(new Blob([source], { type: 'text/javascript' })));
-        worker.onmessage = worker.onerror = () => {
-          worker.terminate();
-          done();
-        };
-      } catch {
-        done();
-      }
-    });
-    try {
-      return Boolean(document.createElement('canvas').getContext('webgl2'));
-    } catch {
-      return false;
-    }
-  }
-
   function load() {
     if (location.protocol === 'file:') {
       fail('This page has to be served, not opened from disk: run scripts/web serve in the project and open '
@@ -210,8 +238,9 @@
       fail('This show needs Web Audio, which this browser does not offer.');
       return;
     }
-    // The soundtrack and the program download at once, and WebGL 2 is looked for; the program waits for the
-    // track's first seconds and for WebGL 2.
+    // The soundtrack and the program download at once (index.html has asked for them already); the program
+    // waits for the track's first seconds. Its own WebGL 2 context is the page's only one: the program says so
+    // where the browser gives it none.
     const progress = $('progress');
     const track = new Soundtrack.Track(TRACK, 44100, Math.floor(SHOW_END * 44100) + 1 + SPECTRUM_FRAMES, {
       onProgress(received, total) {
@@ -227,20 +256,11 @@
     program.src = PROGRAM;
     program.onerror = () => fail(`The show's program could not be downloaded (${PROGRAM}).`);
     document.body.appendChild(program);
-    const webGL2 = hasWebGL2().then((has) => has || Promise.reject(
-      new Error('This show needs WebGL 2, which this browser does not offer or has turned off.')));
-    webGL2.catch((error) => fail(error.message));
-    programMayStart = Promise.all([track.firstSeconds, webGL2]);
-    // The audio context opens its output now, so that it is ready to sound at the start. The track is decoded
-    // at its rate, so that the samples are the file's own. The context is suspended until the click that
-    // starts the show, in browsers that would let it run before.
-    try {
-      audio.context = new AudioContext({ sampleRate: 44100 });
-    } catch (error) {
-      fail(`This browser cannot play sound at 44100 Hz (${error.message}).`);
-      return;
-    }
-    audio.context.suspend();
+    programMayStart = track.firstSeconds;
+    // The output opens once the browser has its audio devices at hand: asked for first, without waiting,
+    // they make opening it a matter of milliseconds, where it would hold the page for tens of them. The
+    // start opens it in any case.
+    Promise.resolve(navigator.mediaDevices?.enumerateDevices()).catch(() => {}).then(() => audio.openOutput());
   }
 
   // The gentle mode is chosen on the start card: ticked where the system asks for reduced motion.

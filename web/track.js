@@ -6,8 +6,9 @@
 // file is decoded whole, as it comes.
 'use strict';
 window.Soundtrack = (() => {
-  const FIRST_SECONDS = 5; // decoded before the program starts: more than it reads ahead when the music starts
-  const PIECE_SECONDS = 6;
+  const START_SECONDS = 1; // decoded before the program starts: more than it reads when the music starts
+  const AHEAD_SECONDS = 5; // decoded before the start too; the rest once the sound has started
+  const PIECE_SECONDS = 6; // each piece's, but for the first: START_SECONDS, so that it is there soon
   const OVERLAP_BYTES = 1024; // decoded before a piece: the bit reservoir reaches at most 511 bytes back
   const OVERLAP_FRAMES = 2; // ... and the frame before a frame carries over into it
   const IN_FLIGHT = 2; // pieces decoded at once: a piece's end waits for the page's thread, which may be drawing
@@ -83,7 +84,7 @@ window.Soundtrack = (() => {
       this.decoding = []; // the pieces being decoded (promises of their joining), in order
       this.running = 0; // decodings under way
       this.waiting = []; // the starts of those waiting for their turn
-      // The pieces past the first seconds wait for decodeRest(), so that they leave the cores to the
+      // The pieces past AHEAD_SECONDS wait for decodeRest(), so that they leave the cores to the
       // program's start and to the sound's.
       this.rest = new Promise((resolve) => { this.decodeRest = resolve; });
       this.firstSeconds = new Promise((resolve, reject) => Object.assign(this, { started: resolve, failed: reject }));
@@ -108,6 +109,11 @@ window.Soundtrack = (() => {
         }
       }
       return this.complete ? Math.max(0, Math.min(count, this.frames - first)) : count;
+    }
+
+    // The frames decoded so far, or -1 once the track is complete.
+    get decoded() {
+      return this.complete ? -1 : this.frames;
     }
 
     async download() {
@@ -177,9 +183,12 @@ window.Soundtrack = (() => {
       this.scan = tag ? at + header.length : at;
     }
 
-    // Finds the whole frames received, and gives them to pieces of PIECE_SECONDS (the last as it ends).
+    // Finds the whole frames received, and gives them to pieces as they fill (the last as it ends).
     split(ended) {
       const bytes = this.bytes.subarray(0, this.received);
+      const samples = this.header.samples;
+      const pieceFrames = Math.ceil((PIECE_SECONDS * this.rate) / samples);
+      const firstFrames = Math.ceil((START_SECONDS * this.rate + this.tag.skip) / samples);
       while (this.scan < bytes.length && !this.enoughFrames()) {
         let header = frameHeader(bytes, this.scan);
         if (!header || header.rate !== this.header.rate || header.layer !== 3) {
@@ -198,11 +207,11 @@ window.Soundtrack = (() => {
         if (this.scan + header.length > bytes.length) break;
         this.starts.push(this.scan);
         this.scan += header.length;
+        if (this.starts.length - this.issued >= (this.issued ? pieceFrames : firstFrames)) {
+          this.issue(this.starts.length);
+        }
       }
-      const perPiece = Math.ceil((PIECE_SECONDS * this.rate) / this.header.samples);
-      while (this.starts.length - this.issued >= perPiece || (ended && this.starts.length > this.issued)) {
-        this.issue(Math.min(this.starts.length, this.issued + perPiece));
-      }
+      if (ended && this.starts.length > this.issued) this.issue(this.starts.length);
     }
 
     // The frames received are all the show plays.
@@ -229,7 +238,7 @@ window.Soundtrack = (() => {
       const keepFrom = Math.max(first * samples, this.tag.skip);
       const keepTo = Math.min(end * samples, this.tag.end, this.tag.skip + this.wanted);
       const previous = this.decoding.at(-1) ?? Promise.resolve();
-      const turn = keepFrom - this.tag.skip < FIRST_SECONDS * this.rate ? Promise.resolve() : this.rest;
+      const turn = keepFrom - this.tag.skip < AHEAD_SECONDS * this.rate ? Promise.resolve() : this.rest;
       const decoded = turn.then(() => this.throttle(() => this.decoder.decodeAudioData(bytes.buffer)));
       const kept = decoded.then((buffer) => {
         if (buffer.length !== (end - from) * samples) {
@@ -274,7 +283,7 @@ window.Soundtrack = (() => {
       this.pieces.push(piece);
       this.frames += buffer.length;
       this.onPiece(piece);
-      if (this.frames >= FIRST_SECONDS * this.rate) this.started();
+      if (this.frames >= START_SECONDS * this.rate) this.started();
     }
 
     async decodeWhole() {
@@ -307,7 +316,7 @@ window.Soundtrack = (() => {
       if (this.complete) return;
       this.complete = true;
       this.bytes = null;
-      if (this.frames < FIRST_SECONDS * this.rate) this.failed(error);
+      if (this.frames < START_SECONDS * this.rate) this.failed(error);
       else console.warn(error.message);
       this.completed();
     }

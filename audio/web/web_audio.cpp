@@ -16,6 +16,8 @@ EM_JS(int, web_audio_open, (), { return Module.audio && Module.audio.open() ? 1 
 EM_JS(int, web_audio_track_channels, (const char* path),
       { return Module.audio ? Module.audio.channels(UTF8ToString(path)) : 0; });
 EM_JS(int, web_audio_track_rate, (const char* path), { return Module.audio.rate(UTF8ToString(path)); });
+EM_JS(double, web_audio_track_decoded, (const char* path),
+      { return Module.audio.decoded(UTF8ToString(path)); });
 EM_JS(int, web_audio_track_read, (const char* path, double first, int count, float* out),
       { return Module.audio.read(UTF8ToString(path), first, count, out); });
 EM_JS(void, web_audio_play, (uint32_t handle, const char* path, double offset),
@@ -82,13 +84,19 @@ private:
 
 namespace {
 
-// A track the page decodes, read a block at a time; frames the page has not decoded yet read as silence.
+// A track the page decodes as it arrives, read a block at a time as far as the page has decoded it.
 class PageTrack final : public Decoder {
 public:
     PageTrack(std::string path, int channels) : path_(std::move(path)), channels_(channels) {}
 
     int Channels() const override { return channels_; }
     int SampleRate() const override { return web_audio_track_rate(path_.c_str()); }
+    // The page says how many frames it has decoded, or -1 once it has decoded all it will.
+    int64_t Available() const override {
+        const double decoded = web_audio_track_decoded(path_.c_str());
+        if (decoded < 0.0) return Decoder::Available();
+        return std::max<int64_t>(static_cast<int64_t>(decoded) - position_, 0);
+    }
     int64_t Read(float* out, int64_t frames, std::string&) override {
         const auto count = static_cast<int>(std::min<int64_t>(frames, std::numeric_limits<int>::max()));
         const int read = web_audio_track_read(path_.c_str(), static_cast<double>(position_), count, out);
@@ -104,7 +112,7 @@ private:
 
 OpenResult OpenPageTrack(const char* path) {
     const int channels = web_audio_track_channels(path);
-    if (channels <= 0) return OpenResult::Failure("the page has not decoded it");
+    if (channels <= 0) return OpenResult::Failure("the page has not loaded it");
     return {std::make_unique<PageTrack>(path, channels), {}};
 }
 

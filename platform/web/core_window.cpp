@@ -109,6 +109,9 @@ void platform::Dispatch(const Message& message) {
 
 CoreWindow_web::CoreWindow_web(const WindowOptions&) {
     emscripten_set_window_title(kTitle);
+    // Sized before the context is made, which then makes its drawing buffer once, at this size.
+    const intptr_t size = CanvasSize();
+    ResizeCanvas(size);
     if (!SetupGL()) return;
     if (FirstWindow == nullptr) FirstWindow = this;
     emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, OnKey);
@@ -117,8 +120,6 @@ CoreWindow_web::CoreWindow_web(const WindowOptions&) {
     emscripten_set_mouseup_callback(kCanvas, nullptr, EM_FALSE, OnMouse);
     emscripten_set_mousemove_callback(kCanvas, nullptr, EM_FALSE, OnMouse);
     emscripten_set_resize_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, ::OnResize);
-    const intptr_t size = CanvasSize();
-    ResizeCanvas(size);
     width = LowWord(size);
     height = HighWord(size);
     glViewport(0, 0, width, height);
@@ -126,7 +127,8 @@ CoreWindow_web::CoreWindow_web(const WindowOptions&) {
 }
 
 // The drawing buffer has no alpha (the page behind never shows through) and no multisampling (every pixel
-// is its fragment shader's), with depth and stencil as the desktop's pixel format asks.
+// is its fragment shader's), with depth and stencil as the desktop's pixel format asks. Extensions are
+// enabled where they are used, not all at once here: each costs the browser a trip to its GPU process.
 bool CoreWindow_web::SetupGL() {
     EmscriptenWebGLContextAttributes attributes;
     emscripten_webgl_init_context_attributes(&attributes);
@@ -136,13 +138,14 @@ bool CoreWindow_web::SetupGL() {
     attributes.stencil = EM_TRUE;
     attributes.majorVersion = 2;
     attributes.minorVersion = 0;
+    attributes.enableExtensionsByDefault = EM_FALSE;
     const char* failure = nullptr;
     const char* reason = nullptr;
     context = emscripten_webgl_create_context(kCanvas, &attributes);
     if (context <= 0) {
         context = 0;
         failure = "Can't Create A GL Rendering Context.";
-        reason = "the browser gives this page no WebGL 2 context";
+        reason = "this show needs WebGL 2, which this browser does not offer or has turned off";
     } else if (emscripten_webgl_make_context_current(context) != EMSCRIPTEN_RESULT_SUCCESS) {
         failure = "Can't Activate The GL Rendering Context.";
     }

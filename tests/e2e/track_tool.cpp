@@ -62,8 +62,12 @@ int Compare(const char* rawPath, const char* trackPath) {
     while (start < raw.size() && raw[start] == 0.0f) ++start;
     start -= start % 2;
     // The show ends once the heard position passes its end: how far past it the device has read by then
-    // depends on the scheduling, so what it got is compared, however much of the track that is.
-    const size_t played = std::min(raw.size() - start, track.size());
+    // depends on the scheduling, so what it got is compared, however much of the track that is. Its channel
+    // is let go before the device is closed, which may read silence in between: that is not compared.
+    size_t end = raw.size();
+    while (end > start && raw[end - 1] == 0.0f) --end;
+    end += (end - start) % 2;
+    const size_t played = std::min(end - start, track.size());
     if (played == 0) {
         std::fprintf(stderr, "the device got only silence\n");
         return 1;

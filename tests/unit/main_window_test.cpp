@@ -165,6 +165,53 @@ std::vector<double> Luminance(const std::vector<uint8_t>& rgba) {
     return out;
 }
 
+// The browser's start: only the scene of the first frame is built before it, the rest when asked for or one
+// at a time in the list's order, so that none is built twice and every one is there at the end.
+TEST_F(MainWindowTest, ScenesLaterBuildsTheFirstFramesSceneThenTheRestOneAtATime) {
+    FakeAudio audio;
+    audio.stream = 7;
+    ShowOptions options = AtScale(1.0);
+    options.scenesLater = true;
+    MainWindow window(audio, options);
+#define TESSELUNE_SCENE_FIELD(Name, field, kind) &window.field,
+    SceneBase** const fields[] = {TESSELUNE_SCENES(TESSELUNE_SCENE_FIELD)};
+#undef TESSELUNE_SCENE_FIELD
+    const auto built = [&] {
+        std::vector<SceneBase*> scenes;
+        for (SceneBase** field : fields) scenes.push_back(*field);
+        return scenes;
+    };
+    std::vector<SceneBase*> before = built();
+    EXPECT_EQ(window.framesPresented, 1);
+    EXPECT_EQ(std::count(before.begin(), before.end(), nullptr), kSceneCount - 1);
+    ASSERT_NE(window.scene2, nullptr);  // the scene at time 0
+    EXPECT_EQ(window.ReadFrame(), DrawnAlone<Scene2>(window, 0.0));
+
+    SceneBase* const asked = window.SelectScene(6.0);
+    ASSERT_NE(asked, nullptr);
+    EXPECT_EQ(asked, window.scene7);
+    EXPECT_EQ(window.SelectScene(6.0), asked) << "built once";
+
+    int prepared = 0;
+    for (before = built(); window.PrepareScene(); before = built()) {
+        const std::vector<SceneBase*> after = built();
+        const auto first = std::find(before.begin(), before.end(), nullptr) - before.begin();
+        for (int id = 0; id < kSceneCount; ++id) {
+            if (id == first)
+                EXPECT_NE(after[id], nullptr);
+            else
+                EXPECT_EQ(after[id], before[id]) << "scene " << id;
+        }
+        ++prepared;
+    }
+    EXPECT_EQ(prepared, kSceneCount - 2);
+    for (SceneBase* scene : built()) {
+        ASSERT_NE(scene, nullptr);
+        EXPECT_NE(scene->program, nullptr);
+    }
+    EXPECT_EQ(window.SelectScene(160.0), window.scene0);
+}
+
 TEST_F(MainWindowTest, GentleModeEasesTheCutBetweenScenes) {
     FakeAudio audio;
     audio.stream = 7;

@@ -1,10 +1,11 @@
 // The browser's benchmark rows: the download, page load to ready to start, the click to the first sound, and
 // each scene's frame at 640x360 in headless chromium (WebGL 2 on SwiftShader, the CPU renderer every machine
 // here has), printed as a Markdown table in the form of scripts/bench's. Nothing fails for being slow.
-//   node tests/web/bench.mjs [--desktop RESULTS.json] [--baseline SITE] [--json FILE]
+//   node tests/web/bench.mjs [--desktop RESULTS.json] [--baseline SITE] [--start] [--json FILE]
 // With --desktop (the results.json of tesselune-bench from the same run), each scene's row is set against
 // the desktop frame at the same size, drawn on the headless context as tesselune-capture draws it. With
 // --baseline (the build-web folder of another build), its start is measured too, turn about with this one's.
+// With --start, only the start is measured.
 import { readFileSync, writeFileSync } from 'node:fs';
 import { cpus, loadavg } from 'node:os';
 import { join } from 'node:path';
@@ -13,7 +14,7 @@ import { openShow, SCENES, site, TRACK, waitForState } from './harness.mjs';
 
 const args = process.argv.slice(2);
 const option = (name) => (args.includes(name) ? args[args.indexOf(name) + 1] : undefined);
-const LOADS = 3, FRAMES = 3, WIDTH = 640, HEIGHT = 360, LEVELS = [1.5, 1, 0.7];
+const LOADS = 7, FRAMES = 3, WIDTH = 640, HEIGHT = 360, LEVELS = [1.5, 1, 0.7];
 // The music time of each scene: where the schedule shows it, as the desktop rows take it (60 s for the three
 // it never shows, and for a scene not written here).
 const TIMES = { Sceneb: 60, Scenew: 202.1, Scene0: 174.67, Scene1: 13.33, Scene2: 2.67, Scene3: 60,
@@ -46,23 +47,25 @@ row('download', 'tesselune.js, gzipped', [js], 'KiB');
 row('download', 'index.html, show.js and track.js, gzipped', [page], 'KiB');
 row('download', 'the program and the page', [wasm + js + page], 'KiB', `and the track, ${figure(track)} KiB`);
 
-// The start, a fresh browser each time: navigation start to the start card (the program's first frame drawn
-// and the track's first seconds decoded), and the click on it to the first sound, the moment the
+// The start, a fresh browser each time, one that has been running a while (its GPU process up, as in a
+// visitor's browser) and one just launched: navigation start to the start card (the program's first frame
+// drawn and the track's first seconds decoded), and the click on it to the first sound, the moment the
 // output plays the context time the music starts at (from its timestamps: the context stands still until
 // the click, and the music starts there).
 let renderer = '';
-async function startOnce(root) {
+async function startOnce(root, running) {
   const show = await openShow({
     width: WIDTH,
     height: HEIGHT,
     program: 'tesselune',
     root,
+    running,
     beforeLoad: (page) => page.evaluateOnNewDocument(() => {
       new MutationObserver(() => {
         if (document.body?.dataset.state === 'ready') window.readyAt ??= performance.now();
       }).observe(document, { attributes: true, subtree: true, attributeFilter: ['data-state'] });
       window.addEventListener('click', (event) => {
-        window.clicked ??= { at: event.timeStamp, context: Module.audio.context.currentTime };
+        window.clicked ??= { at: event.timeStamp, context: Module.audio.context?.currentTime ?? 0 };
       }, true);
     }),
   });
@@ -90,25 +93,36 @@ async function startOnce(root) {
   return { ready, sound, firstSeconds };
 }
 const builds = [['this build', site], ...(option('--baseline') ? [['baseline', option('--baseline')]] : [])];
-const starts = new Map(builds.map(([name]) => [name, { ready: [], sound: [], firstSeconds: [] }]));
+const BROWSERS = [['running', 'a browser running a while'], ['launched', 'a browser just launched']];
+const starts = new Map();
 for (let i = 0; i < LOADS; ++i) {
-  for (const [name, root] of builds) {
-    progress(`start ${i + 1} of ${LOADS}: ${name}`);
-    const { ready, sound, firstSeconds } = await startOnce(root);
-    starts.get(name).ready.push(ready);
-    starts.get(name).sound.push(sound);
-    if (firstSeconds !== undefined) starts.get(name).firstSeconds.push(firstSeconds);
+  for (const [browser, , running = browser === 'running'] of BROWSERS) {
+    for (const [name, root] of builds) {
+      progress(`start ${i + 1} of ${LOADS}, ${browser} browser: ${name}`);
+      const { ready, sound, firstSeconds } = await startOnce(root, running);
+      const figures = starts.get(`${name}, ${browser}`) ?? { ready: [], sound: [], firstSeconds: [] };
+      starts.set(`${name}, ${browser}`, figures);
+      figures.ready.push(ready);
+      figures.sound.push(sound);
+      if (firstSeconds !== undefined) figures.firstSeconds.push(firstSeconds);
+    }
   }
 }
 for (const [measure, benchmark, subject] of [
   ['ready', 'page load to ready to start', 'navigation start to the start card'],
   ['sound', 'click to first sound', 'the click to the output playing the music\'s start']]) {
-  const own = starts.get('this build')[measure], baseline = starts.get('baseline')?.[measure];
-  const derived = [baseline ? `${figure((100 * median(own)) / median(baseline))} % of the baseline's` : '',
-    measure === 'ready'
-      ? `the track's first seconds decoded at ${figure(median(starts.get('this build').firstSeconds))} ms` : ''];
-  row(benchmark, `${subject}, this build`, own, 'ms', derived.filter(Boolean).join('; '));
-  if (baseline) row(benchmark, `${subject}, baseline (${option('--baseline')})`, baseline, 'ms');
+  for (const [browser, words] of BROWSERS) {
+    const own = starts.get(`this build, ${browser}`), baseline = starts.get(`baseline, ${browser}`)?.[measure];
+    const derived = [baseline ? `${figure((100 * median(own[measure])) / median(baseline))} % of the baseline's` : '',
+      measure === 'ready' ? `the track's first seconds decoded at ${figure(median(own.firstSeconds))} ms` : ''];
+    row(benchmark, `${subject}, ${words}, this build`, own[measure], 'ms', derived.filter(Boolean).join('; '));
+    if (baseline) row(benchmark, `${subject}, ${words}, baseline (${option('--baseline')})`, baseline, 'ms');
+  }
+}
+
+if (args.includes('--start')) {
+  report();
+  process.exit(0);
 }
 
 // Each scene's frame: one warm-up frame (the driver's code generation), then FRAMES frames, each drawn and
@@ -191,11 +205,15 @@ for (const scale of ['auto', '1']) {
   });
 }
 
-const machine = `${cpus().length} cores, load ${loadavg().map((l) => l.toFixed(2)).join(' ')}`;
-let table = `Browser: headless chromium, WebGL renderer: ${renderer}; machine: ${machine}\n\n`;
-table += '| Benchmark | Subject | Median | Min | Unit | Derived |\n| --- | --- | ---: | ---: | --- | --- |\n';
-for (const r of rows) {
-  table += `| ${r.benchmark} | ${r.subject} | ${figure(r.median)} | ${figure(r.min)} | ${r.unit} | ${r.derived} |\n`;
+// The table on standard output, and the rows as JSON where --json asks.
+function report() {
+  const machine = `${cpus().length} cores, load ${loadavg().map((l) => l.toFixed(2)).join(' ')}`;
+  let table = `Browser: headless chromium, WebGL renderer: ${renderer}; machine: ${machine}\n\n`;
+  table += '| Benchmark | Subject | Median | Min | Unit | Derived |\n| --- | --- | ---: | ---: | --- | --- |\n';
+  for (const r of rows) {
+    table += `| ${r.benchmark} | ${r.subject} | ${figure(r.median)} | ${figure(r.min)} | ${r.unit} | ${r.derived} |\n`;
+  }
+  process.stdout.write(table);
+  if (option('--json')) writeFileSync(option('--json'), `${JSON.stringify({ renderer, machine, rows }, null, 2)}\n`);
 }
-process.stdout.write(table);
-if (option('--json')) writeFileSync(option('--json'), `${JSON.stringify({ renderer, machine, rows }, null, 2)}\n`);
+report();

@@ -28,24 +28,30 @@ export async function launchBrowser() {
   return puppeteer.launch({
     executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
     headless: true,
-    args: CHROMIUM_ARGS,
+    args: [...CHROMIUM_ARGS, ...(process.env.EXTRA_ARGS ? process.env.EXTRA_ARGS.split(' ') : [])],
   });
 }
 
-// A page of the show at width x height CSS pixels (device pixel ratio 1), on a touch screen with `touch`.
-// `program` names the build's program served as tesselune.js: the tests' own by default, or 'tesselune' for
-// the show's. `files` maps more names to files served in their place; `root` is the folder served (the show's
-// by default). `query` is the page's command line: by default every frame at the canvas's full size, as the
-// desktop's stills are drawn. The page's errors fail the test through `errors`.
+// A page of the show at width x height CSS pixels (device pixel ratio 1), on a touch screen with `touch`. `program`
+// names the build's program served as tesselune.js and tesselune.wasm: the tests' own by default, or 'tesselune' for
+// the show's. `files` maps more names to files served in their place; `root` is the folder served (the show's by
+// default). `query` is the page's command line: by default every frame at the canvas's full size, as the desktop's
+// stills are drawn. The page's errors fail the test through `errors`. With `running`, the browser is one that has been
+// running a while, as a visitor's is: another tab has had a WebGL context, so its GPU process is up (a browser just
+// launched starts it for the first context, which then waits for it).
 export async function openShow({ width = 160, height = 90, touch = false, program = 'tesselune-web-test',
-  files = {}, root = site, beforeLoad, query = '?scale=1' } = {}) {
-  const overrides = { ...files };
-  if (program !== 'tesselune') {
-    overrides['tesselune.js'] = join(webBuild, `${program}.js`);
-    overrides[`${program}.wasm`] = join(webBuild, `${program}.wasm`);
-  }
+  files = {}, root = site, beforeLoad, query = '?scale=1', running = false } = {}) {
+  const overrides = program === 'tesselune' ? { ...files } : {
+    'tesselune.js': join(webBuild, `${program}.js`),
+    'tesselune.wasm': join(webBuild, `${program}.wasm`),
+    ...files,
+  };
   const server = await startServer({ root, overrides });
   const browser = await launchBrowser();
+  if (running) {
+    const other = await browser.newPage();
+    await other.evaluate(() => document.createElement('canvas').getContext('webgl2'));
+  }
   const page = await browser.newPage();
   const errors = [];
   page.on('pageerror', (error) => errors.push(error.message));

@@ -8,6 +8,7 @@
 #include "audio/levels.h"
 #include "audio/spectrum.h"
 #include "audio/web/web_audio.h"
+#include "demo/main_window.h"
 #include "platform/gl.h"
 #include "platform/window.h"
 #include "scenes/scene_schedule.h"
@@ -64,6 +65,16 @@ EMSCRIPTEN_KEEPALIVE void tesselune_test_levels(float* levels) {
 // spectrum from there.
 EMSCRIPTEN_KEEPALIVE double tesselune_test_show_frames() {
     return std::floor(ShowSchedule().end * audio::kDeviceRate) + 1 + audio::kFftSize;
+}
+
+// How many of the show's scenes are built.
+EMSCRIPTEN_KEEPALIVE int tesselune_test_scenes_built() {
+    const auto* show = static_cast<const MainWindow*>(FirstWindow);
+    int built = 0;
+#define TESSELUNE_COUNT_BUILT(Name, field, kind) built += show->field != nullptr ? 1 : 0;
+    TESSELUNE_SCENES(TESSELUNE_COUNT_BUILT)
+#undef TESSELUNE_COUNT_BUILT
+    return built;
 }
 
 // The music time the show reads.

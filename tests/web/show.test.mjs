@@ -317,6 +317,53 @@ test('of a track longer than the show, the page downloads and decodes only what 
   }
 });
 
+// How many scenes are built as the start card shows (window.atReady); with `startAtOnce`, the start button is
+// clicked there and then (a click of the page's own, which starts the show but cannot start the sound).
+function countScenes(page, startAtOnce = false) {
+  return page.evaluateOnNewDocument((click) => {
+    new MutationObserver(() => {
+      if (document.body?.dataset.state !== 'ready' || window.atReady !== undefined) return;
+      window.atReady = Module._tesselune_test_scenes_built();
+      if (click) document.getElementById('start-button').click();
+    }).observe(document, { attributes: true, subtree: true, attributeFilter: ['data-state'] });
+  }, startAtOnce);
+}
+
+test('the start card comes with the first frame\'s scene built; the others are built, and the output opened, while '
+  + 'it waits', async () => {
+  const show = await openShow({ beforeLoad: (page) => countScenes(page) });
+  try {
+    assert.equal(await waitForState(show.page, ['ready', 'failed']), 'ready');
+    assert.equal(await show.page.evaluate(() => window.atReady), 1);
+    await show.page.waitForFunction(() => Module._tesselune_test_scenes_built() === 12, { timeout: 20000 });
+    await show.page.waitForFunction(() => Module.audio.context?.state === 'suspended', { timeout: 20000 });
+    assert.equal(await show.page.evaluate(() => document.body.dataset.state), 'ready');
+    assert.equal((await clocks(show.page)).music, 0);
+    assert.deepEqual(show.errors, []);
+  } finally {
+    await show.close();
+  }
+});
+
+test('a start as soon as the card shows draws on, and the other scenes are built as the show runs', async () => {
+  const show = await openShow({ beforeLoad: (page) => countScenes(page, true) });
+  try {
+    assert.equal(await waitForState(show.page, ['running', 'failed']), 'running');
+    assert.equal(await show.page.evaluate(() => window.atReady), 1);
+    await show.page.waitForFunction(() => Module._tesselune_test_scenes_built() === 12, { timeout: 20000 });
+    // Frames go on being drawn.
+    const drawn = () => show.page.evaluate(() => Module.canvas.toDataURL());
+    await show.page.evaluate(() => Module._tesselune_test_seek(6));
+    const first = await drawn();
+    await show.page.evaluate(() => Module._tesselune_test_seek(60));
+    await show.page.waitForFunction((before) => Module.canvas.toDataURL() !== before, { timeout: 20000 }, first);
+    assert.equal(await show.page.evaluate(() => document.body.dataset.state), 'running');
+    assert.deepEqual(show.errors, []);
+  } finally {
+    await show.close();
+  }
+});
+
 test('"Reduce flashing" is ticked where the system asks for reduced motion, and chooses the gentle mode', async () => {
   for (const reduce of [false, true]) {
     const value = reduce ? 'reduce' : 'no-preference';
@@ -376,6 +423,17 @@ describe('a browser or server that cannot play the show', () => {
       assert.equal(await waitForState(show.page, ['ready', 'failed']), 'failed');
       const message = await show.page.$eval('#message', (card) => (card.hidden ? '' : card.textContent));
       assert.match(message, /needs WebGL 2/);
+    } finally {
+      await show.close();
+    }
+  });
+
+  test('a program whose code cannot be downloaded is named on the page', async () => {
+    const show = await openShow({ files: { 'tesselune.wasm': '/nonexistent/tesselune.wasm' } });
+    try {
+      assert.equal(await waitForState(show.page, ['ready', 'failed']), 'failed');
+      const message = await show.page.$eval('#message', (card) => (card.hidden ? '' : card.textContent));
+      assert.match(message, /program could not be loaded \(tesselune\.wasm: HTTP 404\)/);
     } finally {
       await show.close();
     }
