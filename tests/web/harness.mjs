@@ -28,7 +28,7 @@ export async function launchBrowser() {
   return puppeteer.launch({
     executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
     headless: true,
-    args: [...CHROMIUM_ARGS, ...(process.env.EXTRA_ARGS ? process.env.EXTRA_ARGS.split(' ') : [])],
+    args: CHROMIUM_ARGS,
   });
 }
 
