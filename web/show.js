@@ -257,10 +257,11 @@
     program.onerror = () => fail(`The show's program could not be downloaded (${PROGRAM}).`);
     document.body.appendChild(program);
     programMayStart = track.firstSeconds;
-    // The output opens once the browser has its audio devices at hand: asked for first, without waiting,
-    // they make opening it a matter of milliseconds, where it would hold the page for tens of them. The
-    // start opens it in any case.
-    Promise.resolve(navigator.mediaDevices?.enumerateDevices()).catch(() => {}).then(() => audio.openOutput());
+    // The output opens once the browser has its audio devices at hand: asked for first (once the track's
+    // first seconds are in, so as not to hold up the program), without waiting, they make opening it a matter
+    // of milliseconds, where it would hold the page for tens of them. The start opens it in any case.
+    track.firstSeconds.then(() => navigator.mediaDevices?.enumerateDevices()).catch(() => {})
+      .then(() => audio.openOutput());
   }
 
   // The gentle mode is chosen on the start card: ticked where the system asks for reduced motion.

@@ -7,7 +7,7 @@
 'use strict';
 window.Soundtrack = (() => {
   const START_SECONDS = 1; // decoded before the program starts: more than it reads when the music starts
-  const AHEAD_SECONDS = 5; // decoded before the start too; the rest once the sound has started
+  const AHEAD_SECONDS = 5; // decoded before the start too, after the first piece; the rest once the sound starts
   const PIECE_SECONDS = 6; // each piece's, but for the first: START_SECONDS, so that it is there soon
   const OVERLAP_BYTES = 1024; // decoded before a piece: the bit reservoir reaches at most 511 bytes back
   const OVERLAP_FRAMES = 2; // ... and the frame before a frame carries over into it
@@ -144,6 +144,9 @@ window.Soundtrack = (() => {
           reader.cancel().catch(() => {});
           break;
         }
+        // Once the first piece is on its way, the rest waits for it: nothing else takes the cores from its
+        // decoding and from the program it lets start.
+        if (this.issued > 0) await this.decoding[0].catch(() => {});
       }
       if (this.format === 'mp3') this.split(true);
       else await this.decodeWhole();
@@ -238,7 +241,8 @@ window.Soundtrack = (() => {
       const keepFrom = Math.max(first * samples, this.tag.skip);
       const keepTo = Math.min(end * samples, this.tag.end, this.tag.skip + this.wanted);
       const previous = this.decoding.at(-1) ?? Promise.resolve();
-      const turn = keepFrom - this.tag.skip < AHEAD_SECONDS * this.rate ? Promise.resolve() : this.rest;
+      const turn = first === 0 ? Promise.resolve()
+        : keepFrom - this.tag.skip < AHEAD_SECONDS * this.rate ? this.decoding[0].catch(() => {}) : this.rest;
       const decoded = turn.then(() => this.throttle(() => this.decoder.decodeAudioData(bytes.buffer)));
       const kept = decoded.then((buffer) => {
         if (buffer.length !== (end - from) * samples) {

@@ -458,9 +458,10 @@ describe('a show drawn below the canvas size', () => {
     const show = await openShow({ query: '?scale=0.5' });
     try {
       assert.equal(await waitForState(show.page, ['ready', 'failed']), 'ready');
-      // Started, then held still: the music time stands where it is moved.
+      // Started, then held still: the music time stands where it is moved, once the track is there.
       await start(show.page);
       await show.page.evaluate(() => Module.audio.context.suspend());
+      await decoded(show.page);
       const result = await show.page.evaluate(() => {
         Module._tesselune_test_seek(14.5);
         const width = Module.canvas.width, height = Module.canvas.height, size = width * height * 4;
