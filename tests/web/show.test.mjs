@@ -364,6 +364,34 @@ test('a start as soon as the card shows draws on, and the other scenes are built
   }
 });
 
+test('a track whose tag says it is shorter than its frames is as short as its tag says, and ready', async () => {
+  // The Info tag of the first frame (at byte 36, after the stereo side information) counts the frames: 20 of
+  // them instead of 8041, under half a second of audio, less than the first piece would hold.
+  const work = mkdtempSync(join(tmpdir(), 'tesselune-web-'));
+  const bytes = Buffer.from(readFileSync(join(site, TRACK)));
+  assert.equal(bytes.toString('latin1', 36, 40), 'Info');
+  assert.ok(bytes.readUInt32BE(40) & 1, 'the tag counts the frames');
+  bytes.writeUInt32BE(20, 44);
+  const short = join(work, 'short.mp3');
+  writeFileSync(short, bytes);
+  const show = await openShow({ files: { [TRACK]: short } });
+  try {
+    assert.equal(await waitForState(show.page, ['ready', 'failed'], 20000), 'ready');
+    const track = await show.page.evaluate(async (path) => {
+      const loaded = Module.audio.tracks.get(path);
+      await loaded.whole;
+      return { frames: loaded.frames, complete: loaded.complete, skip: loaded.tag.skip, end: loaded.tag.end };
+    }, TRACK);
+    assert.equal(track.complete, true);
+    assert.equal(track.frames, track.end - track.skip);
+    assert.ok(track.frames > 0 && track.frames < 44100 / 2, `${track.frames} frames`);
+    assert.deepEqual(show.errors, []);
+  } finally {
+    await show.close();
+    rmSync(work, { recursive: true, force: true });
+  }
+});
+
 test('"Reduce flashing" is ticked where the system asks for reduced motion, and chooses the gentle mode', async () => {
   for (const reduce of [false, true]) {
     const value = reduce ? 'reduce' : 'no-preference';
