@@ -31,20 +31,6 @@ double TourTime(const Schedule& schedule, double elapsed, double slotSeconds) {
 constexpr SceneBase* MainWindow::*kSceneFields[] = {TESSELUNE_SCENES(TESSELUNE_SCENE_FIELD)};
 #undef TESSELUNE_SCENE_FIELD
 
-template <class Scene>
-SceneBase* BuildScene() {
-    SceneBase* scene = new Scene;
-    scene->width = 0.0f;
-    scene->height = 0.0f;
-    scene->Init();
-    return scene;
-}
-
-// Each scene's builder, by SceneId.
-#define TESSELUNE_SCENE_BUILDER(Name, field, kind) &BuildScene<Name>,
-constexpr SceneBase* (*kSceneBuilders[])() = {TESSELUNE_SCENES(TESSELUNE_SCENE_BUILDER)};
-#undef TESSELUNE_SCENE_BUILDER
-
 }  // namespace
 
 MainWindow::MainWindow(audio::AudioLibrary& audio, const ShowOptions& options, std::unique_ptr<Studio> studio)
@@ -121,7 +107,12 @@ SceneBase* MainWindow::SelectScene(double time) {
 
 SceneBase* MainWindow::Scene(SceneId id) {
     SceneBase*& scene = this->*kSceneFields[static_cast<int>(id)];
-    if (scene == nullptr) scene = kSceneBuilders[static_cast<int>(id)]();
+    if (scene == nullptr) {
+        scene = MakeScene(id).release();
+        scene->width = 0.0f;
+        scene->height = 0.0f;
+        scene->Init();
+    }
     return scene;
 }
 

@@ -8,6 +8,8 @@
   const TRACK = 'Resource/Glacierhorn.mp3';
   const PROGRAM = 'tesselune.js';
   const PROGRAM_CODE = 'tesselune.wasm';
+  // The output's rate, at which the track is decoded too, so that its samples are the file's own.
+  const RATE = 44100;
   // The show plays the track up to its end at 206.87 s (kShowEnd), and reads one spectrum (kFftSize frames)
   // from the last frame heard: the page decodes no more of it.
   const SHOW_END = 206.87;
@@ -63,13 +65,13 @@
       for (const piece of channel.track.pieces) this.schedule(channel, piece);
     },
     // Opens the output, suspended until the start (in browsers that would let it run before), and plays the
-    // channels there. The track is decoded at its rate, so that the samples are the file's own.
+    // channels there.
     openOutput() {
       if (this.context || failed) return;
       try {
-        this.context = new AudioContext({ sampleRate: 44100 });
+        this.context = new AudioContext({ sampleRate: RATE });
       } catch (error) {
-        fail(`This browser cannot play sound at 44100 Hz (${error.message}).`);
+        fail(`This browser cannot play sound at ${RATE} Hz (${error.message}).`);
         return;
       }
       this.context.suspend();
@@ -242,7 +244,7 @@
     // waits for the track's first seconds. Its own WebGL 2 context is the page's only one: the program says so
     // where the browser gives it none.
     const progress = $('progress');
-    const track = new Soundtrack.Track(TRACK, 44100, Math.floor(SHOW_END * 44100) + 1 + SPECTRUM_FRAMES, {
+    const track = new Soundtrack.Track(TRACK, RATE, Math.floor(SHOW_END * RATE) + 1 + SPECTRUM_FRAMES, {
       onProgress(received, total) {
         if (!total) return;
         progress.value = received / total;

@@ -96,10 +96,10 @@ const builds = [['this build', site], ...(option('--baseline') ? [['baseline', o
 const BROWSERS = [['running', 'a browser running a while'], ['launched', 'a browser just launched']];
 const starts = new Map();
 for (let i = 0; i < LOADS; ++i) {
-  for (const [browser, , running = browser === 'running'] of BROWSERS) {
+  for (const [browser] of BROWSERS) {
     for (const [name, root] of builds) {
       progress(`start ${i + 1} of ${LOADS}, ${browser} browser: ${name}`);
-      const { ready, sound, firstSeconds } = await startOnce(root, running);
+      const { ready, sound, firstSeconds } = await startOnce(root, browser === 'running');
       const figures = starts.get(`${name}, ${browser}`) ?? { ready: [], sound: [], firstSeconds: [] };
       starts.set(`${name}, ${browser}`, figures);
       figures.ready.push(ready);
