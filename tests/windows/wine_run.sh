@@ -17,8 +17,8 @@ run() {
 }
 run "$@"
 # A fault in the program ends it with its exception's code; a Unix signal (SIGSEGV, SIGBUS, SIGABRT) is Wine's
-# own loader dying, seen now and then as a program exits on a fresh prefix. That run says nothing of the
-# program, so it runs once more and the second run decides.
+# own loader dying (seen once in CI, as a test that had passed exited on a fresh prefix). That run says
+# nothing of the program, so it runs once more and the second run decides.
 case "$code" in
     134 | 135 | 139)
         echo "wine_run.sh: Wine itself ended on signal $((code - 128)); running the program once more"
